@@ -1,0 +1,112 @@
+// channels.cpp - the record of connected channels and the setup blocks.
+// Owns: ChannelStatus, CANSetup, MSCANSetup, ISO9141Setup, ISO9141NoChecksum.
+#include "passthru/channels.h"
+
+#include "passthru/byteorder.h"
+#include "passthru/jmsg.h"
+
+namespace tenq {
+
+uint32_t ChannelStatus = 0;
+CAN_SETUP CANSetup;
+CAN_SETUP MSCANSetup;
+ISO_SETUP ISO9141Setup;
+uint32_t ISO9141NoChecksum = 0;
+
+namespace {
+
+struct ChannelInfo {
+    uint32_t id;
+    uint8_t device;
+    RxRing *ring;
+    CAN_SETUP *setup;
+};
+
+const ChannelInfo kChannels[] = {
+    {3, JMSG_ISO9141, &ISO9141Buffer, nullptr},
+    {4, JMSG_ISO9141, &ISO9141Buffer, nullptr},
+    {5, JMSG_CAN, &CANBuffer, &CANSetup},
+    {6, JMSG_ISO15765, &ISO15765Buffer, &CANSetup},
+    {11, JMSG_MSCAN, &MSCANBuffer, &MSCANSetup},
+    {12, JMSG_MSISO15765, &MSISO15765Buffer, &MSCANSetup},
+};
+
+const ChannelInfo *find(uint32_t ChannelID)
+{
+    for (const ChannelInfo &c : kChannels) {
+        if (c.id == ChannelID)
+            return &c;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+uint8_t ChannelDevice(uint32_t ChannelID)
+{
+    const ChannelInfo *c = find(ChannelID);
+    return c != nullptr ? c->device : 0;
+}
+
+RxRing *ChannelRing(uint32_t ChannelID)
+{
+    const ChannelInfo *c = find(ChannelID);
+    return c != nullptr ? c->ring : nullptr;
+}
+
+CAN_SETUP *ChannelCanSetup(uint32_t ChannelID)
+{
+    const ChannelInfo *c = find(ChannelID);
+    return c != nullptr ? c->setup : nullptr;
+}
+
+void ChannelStoppedByAdapter(uint8_t dev)
+{
+    switch (dev) {
+    case JMSG_CAN: ChannelStatus &= ~ChannelBit(5); break;
+    case JMSG_ISO15765: ChannelStatus &= ~ChannelBit(6); break;
+    case JMSG_MSCAN: ChannelStatus &= ~ChannelBit(11); break;
+    case JMSG_MSISO15765: ChannelStatus &= ~ChannelBit(12); break;
+    // The K-line report names the device, not the channel; channel 4 keeps
+    // its bit, as applications connected to it have always seen.
+    case JMSG_ISO9141: ChannelStatus &= ~ChannelBit(3); break;
+    default: break;
+    }
+}
+
+void SerializeCanSetup(const CAN_SETUP &s, uint8_t (&out)[kCanSetupSize])
+{
+    put_le32(out + 0, s.baud_rate);
+    put_le32(out + 4, s.fd_baud_rate);
+    put_le16(out + 8, s.interframe_delay);
+    out[10] = s.bit_sample_point_percent;
+    out[11] = s.sync_jump_width_percent;
+    out[12] = s.iso15765_block_size;
+    out[13] = s.iso15765_separation_time;
+    out[14] = s.iso15765_bs_tx_override;
+    out[15] = s.iso15765_stmin_tx_override;
+    out[16] = s.iso15765_wft_max;
+    out[17] = s.iso15765_tx_data_length;
+    out[18] = s.termination;
+    out[19] = s.iso15765_pad_value;
+}
+
+void SerializeIsoSetup(const ISO_SETUP &s, uint8_t (&out)[kIsoSetupSize])
+{
+    put_le32(out + 0, s.baud_rate);
+    out[4] = s.init_address;
+    out[5] = s.init_type;
+    const uint16_t times[] = {s.p1_min, s.p1_max, s.p2_min, s.p2_max, s.p3_min, s.p3_max,
+                              s.p4_min, s.p4_max, s.p5_min, s.p5_max, s.w0_min, s.w0_max,
+                              s.w1_min, s.w1_max, s.w2_min, s.w2_max, s.w3_min, s.w3_max,
+                              s.w4_min, s.w4_max, s.w5_min, s.w5_max, s.tini_l, s.twup};
+    uint8_t *p = out + 6;
+    for (uint16_t t : times) {
+        put_le16(p, t);
+        p += 2;
+    }
+    out[54] = s.parity;
+    out[55] = s.data_bits;
+}
+
+}  // namespace tenq

@@ -1,0 +1,81 @@
+/*
+ * channels.h - the six channels, which of them are connected, and the setup
+ * blocks of the two CAN controllers and the K-line.
+ *
+ * A ChannelID is the number of a channel family: 3 and 4 (K-line), 5 and 6
+ * (CAN and ISO 15765 on controller 1), 11 and 12 (on controller 2).  Bit
+ * (1 << ChannelID) of ChannelStatus is set while the channel is connected.
+ * The setup blocks are process-wide: closing the device does not reset them.
+ */
+#pragma once
+
+#include <cstdint>
+
+#include "passthru/rings.h"
+
+namespace tenq {
+
+extern uint32_t ChannelStatus;
+
+inline uint32_t ChannelBit(uint32_t ChannelID)
+{
+    return uint32_t{1} << (ChannelID % 32);
+}
+
+inline bool ChannelConnected(uint32_t ChannelID)
+{
+    return (ChannelStatus & ChannelBit(ChannelID)) != 0;
+}
+
+// The adapter reported that bus device `dev` stopped.
+void ChannelStoppedByAdapter(uint8_t dev);
+
+// Setup block of a CAN controller; sent field by field, LSB first (20 bytes).
+struct CAN_SETUP {
+    uint32_t baud_rate;
+    uint32_t fd_baud_rate;
+    uint16_t interframe_delay;
+    uint8_t bit_sample_point_percent;
+    uint8_t sync_jump_width_percent;
+    uint8_t iso15765_block_size;
+    uint8_t iso15765_separation_time;
+    uint8_t iso15765_bs_tx_override;
+    uint8_t iso15765_stmin_tx_override;
+    uint8_t iso15765_wft_max;
+    uint8_t iso15765_tx_data_length;
+    uint8_t termination;
+    uint8_t iso15765_pad_value;
+};
+constexpr uint32_t kCanSetupSize = 20;
+
+// Setup block of the K-line; timing values in ms, sent LSB first (56 bytes).
+struct ISO_SETUP {
+    uint32_t baud_rate;
+    uint8_t init_address;
+    uint8_t init_type;
+    uint16_t p1_min, p1_max, p2_min, p2_max, p3_min, p3_max, p4_min, p4_max, p5_min, p5_max;
+    uint16_t w0_min, w0_max, w1_min, w1_max, w2_min, w2_max, w3_min, w3_max, w4_min, w4_max;
+    uint16_t w5_min, w5_max;
+    uint16_t tini_l;
+    uint16_t twup;
+    uint8_t parity;
+    uint8_t data_bits;
+};
+constexpr uint32_t kIsoSetupSize = 56;
+
+extern CAN_SETUP CANSetup;    // controller 1: channels 5 and 6
+extern CAN_SETUP MSCANSetup;  // controller 2: channels 11 and 12
+extern ISO_SETUP ISO9141Setup;
+extern uint32_t ISO9141NoChecksum;
+
+// The wire form of the blocks.
+void SerializeCanSetup(const CAN_SETUP &setup, uint8_t (&out)[kCanSetupSize]);
+void SerializeIsoSetup(const ISO_SETUP &setup, uint8_t (&out)[kIsoSetupSize]);
+
+// Adapter device code of a ChannelID (0 for anything but the six channels),
+// and the receive ring and setup block behind it (nullptr likewise).
+uint8_t ChannelDevice(uint32_t ChannelID);
+RxRing *ChannelRing(uint32_t ChannelID);
+CAN_SETUP *ChannelCanSetup(uint32_t ChannelID);
+
+}  // namespace tenq

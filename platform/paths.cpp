@@ -1,0 +1,30 @@
+// paths.cpp - the relocation root and the paths derived from it.
+#include "platform/paths.h"
+
+#include <cstdlib>
+
+namespace platform {
+
+std::string root_path(std::string_view relative)
+{
+    const char *root = std::getenv("ORVANE_ROOT");
+    std::string path = (root != nullptr && root[0] != '\0') ? root : "/";
+    if (path.back() != '/')
+        path += '/';
+    while (!relative.empty() && relative.front() == '/')
+        relative.remove_prefix(1);
+    path.append(relative);
+    return path;
+}
+
+std::string com_port_path(uint32_t port)
+{
+    return root_path("etc/passthru/ports/COM" + std::to_string(port));
+}
+
+std::string registry_root()
+{
+    return root_path("etc/passthru/registry");
+}
+
+}  // namespace platform

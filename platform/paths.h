@@ -1,0 +1,25 @@
+/*
+ * paths.h - where the Windows folders and devices live on Linux.
+ *
+ * Every path hangs under $ORVANE_ROOT (unset or empty: "/").  The variable is
+ * read at each call, never cached, so a test can move a whole installation
+ * into a temporary folder.
+ */
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// $ORVANE_ROOT joined with `relative` (which must not start with '/').
+std::string root_path(std::string_view relative);
+
+// Path of COM port number `port`: $ORVANE_ROOT/etc/passthru/ports/COM<port>.
+std::string com_port_path(uint32_t port);
+
+// Folder that stands for HKEY_LOCAL_MACHINE.
+std::string registry_root();
+
+}  // namespace platform

@@ -1,0 +1,553 @@
+/*
+ * registry.cpp - HKEY_LOCAL_MACHINE as folders with one values.conf each.
+ *
+ * Owns the handles it hands out and one mutex that serialises the
+ * read-modify-write of a values.conf within this process.  Paths are built
+ * from platform::registry_root() at every call, so a change of ORVANE_ROOT
+ * takes effect at once, even for handles that are already open.
+ *
+ * A values.conf is kept as its lines: writing a value replaces only that
+ * value's line, so an administrator's comments and layout survive.
+ */
+#include "platform/registry.h"
+
+#include "platform/paths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+struct RegKey {
+    std::vector<std::string> path;  // folder names as on disk, below the root
+    uint32_t access;
+};
+
+namespace {
+
+RegKey root_key{{}, KEY_ALL_ACCESS};
+
+constexpr const char *kValuesFile = "values.conf";
+constexpr uint32_t kSetValueRight = 0x0002;  // KEY_SET_VALUE, part of KEY_WRITE
+constexpr size_t kMaxKeyName = 255;          // Windows' limit, and NAME_MAX
+
+std::mutex write_mutex;
+
+struct Value {
+    std::string name;
+    uint32_t type = REG_NONE;
+    std::string data;
+};
+
+// One line of values.conf; `value` is empty for comments, blank lines and
+// lines we cannot read, which are written back unchanged.
+struct Line {
+    std::string text;
+    std::optional<Value> value;
+};
+
+int32_t from_errno(int err)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return ERROR_FILE_NOT_FOUND;
+    return (err == ENAMETOOLONG || err == EINVAL) ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
+}
+
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Case-insensitive, with the exact bytes breaking ties so that names that
+// differ only in case still come out in the same order every time.
+bool name_less(const std::string &a, const std::string &b)
+{
+    std::string fa = a, fb = b;
+    std::transform(fa.begin(), fa.end(), fa.begin(), lower);
+    std::transform(fb.begin(), fb.end(), fb.begin(), lower);
+    return fa != fb ? fa < fb : a < b;
+}
+
+std::string key_dir(const std::vector<std::string> &path)
+{
+    std::string dir = registry_root();
+    for (const std::string &name : path)
+        dir += '/' + name;
+    return dir;
+}
+
+// Only the backslash separates keys; a component that could step outside
+// the tree or alias another key is refused.
+bool split_key(const char *sub_key, std::vector<std::string> &names)
+{
+    if (sub_key == nullptr)
+        return true;
+    std::string_view rest(sub_key);
+    while (!rest.empty()) {
+        size_t end = rest.find('\\');
+        std::string_view name = rest.substr(0, end);
+        if (name.empty() || name == "." || name == ".." || name.size() > kMaxKeyName ||
+            name.find('/') != std::string_view::npos)
+            return false;
+        names.emplace_back(name);
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+        if (rest.empty())
+            return false;  // trailing separator: an empty last component
+    }
+    return true;
+}
+
+int32_t list_sub_keys(const std::string &dir, std::vector<std::string> &names)
+{
+    DIR *stream = opendir(dir.c_str());
+    if (stream == nullptr)
+        return from_errno(errno);
+    while (const dirent *entry = readdir(stream)) {
+        std::string_view name(entry->d_name);
+        struct stat info{};
+        if (name != "." && name != ".." && fstatat(dirfd(stream), entry->d_name, &info, 0) == 0 &&
+            S_ISDIR(info.st_mode))
+            names.emplace_back(name);
+    }
+    closedir(stream);
+    std::sort(names.begin(), names.end(), name_less);
+    return ERROR_SUCCESS;
+}
+
+// The folder of sub-key `name` of `dir`, whatever its case on disk.
+int32_t find_sub_key(const std::string &dir, std::string_view name, std::string &found)
+{
+    std::vector<std::string> names;
+    if (int32_t status = list_sub_keys(dir, names))
+        return status;
+    auto exact = std::find(names.begin(), names.end(), name);
+    if (exact == names.end())
+        exact = std::find_if(names.begin(), names.end(), [&](const std::string &n) { return same_name(n, name); });
+    if (exact == names.end())
+        return ERROR_FILE_NOT_FOUND;
+    found = *exact;
+    return ERROR_SUCCESS;
+}
+
+// HKEY_LOCAL_MACHINE always exists, even in a fresh ORVANE_ROOT.
+int32_t make_root()
+{
+    std::string root = registry_root();
+    for (size_t slash = root.find('/', 1);; slash = root.find('/', slash + 1)) {
+        std::string prefix = root.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST)
+            return from_errno(errno);
+        if (slash == std::string::npos)
+            return ERROR_SUCCESS;
+    }
+}
+
+// The folders of `sub_key` below `parent`, made where missing when `create`.
+int32_t resolve(HKEY parent, const char *sub_key, bool create, std::vector<std::string> &path,
+                bool &created)
+{
+    std::vector<std::string> names;
+    if (!split_key(sub_key, names))
+        return ERROR_INVALID_PARAMETER;
+    path = parent->path;
+    if (int32_t status = create ? make_root() : ERROR_SUCCESS)
+        return status;
+    for (const std::string &name : names) {
+        std::string dir = key_dir(path), found;
+        int32_t status = find_sub_key(dir, name, found);
+        created = false;
+        if (status == ERROR_FILE_NOT_FOUND && create) {
+            if (mkdir((dir + '/' + name).c_str(), 0755) == 0)
+                found = name, created = true, status = ERROR_SUCCESS;
+            else if (errno == EEXIST)  // made meanwhile, or a file of that name
+                status = find_sub_key(dir, name, found) ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+            else
+                status = from_errno(errno);
+        }
+        if (status != ERROR_SUCCESS)
+            return status;
+        path.push_back(found);
+    }
+    return ERROR_SUCCESS;
+}
+
+int32_t open_key(HKEY parent, const char *sub_key, bool create, uint32_t access, HKEY *result,
+                 uint32_t *disposition)
+{
+    if (parent == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::vector<std::string> path;
+    bool created = false;
+    if (int32_t status = resolve(parent, sub_key, create, path, created))
+        return status;
+    *result = new RegKey{std::move(path), access};
+    if (disposition != nullptr)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool at_end(std::string_view s)
+{
+    s = trim(s);
+    return s.empty() || s.front() == '#' || s.front() == ';';
+}
+
+// "text" with \\ and \" escapes; any other backslash stands for itself, so a
+// hand-written "C:\lib" reads as meant.
+bool parse_quoted(std::string_view &s, std::string &out)
+{
+    for (size_t i = 1; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+            out += s[++i];
+        } else if (s[i] == '"') {
+            s.remove_prefix(i + 1);
+            return true;
+        } else {
+            out += s[i];
+        }
+    }
+    return false;
+}
+
+bool parse_hex(std::string_view &s, size_t max_digits, uint32_t &out)
+{
+    const char *end = s.data() + std::min(s.size(), max_digits);
+    auto [stop, error] = std::from_chars(s.data(), end, out, 16);
+    s.remove_prefix(static_cast<size_t>(stop - s.data()));
+    return error == std::errc();
+}
+
+bool parse_hex_bytes(std::string_view s, std::string &data)
+{
+    s = trim(s);
+    while (!at_end(s)) {
+        uint32_t byte = 0;
+        if (!parse_hex(s, 2, byte))
+            return false;
+        data += static_cast<char>(byte);
+        s = trim(s);
+        if (at_end(s))
+            break;
+        if (s.front() != ',')
+            return false;
+        s = trim(s.substr(1));
+    }
+    return true;
+}
+
+std::optional<Value> parse_line(std::string_view s)
+{
+    s = trim(s);
+    if (at_end(s))
+        return std::nullopt;
+    Value v;
+    if (s.front() == '"') {
+        if (!parse_quoted(s, v.name))
+            return std::nullopt;
+    } else {
+        size_t eq = s.find('=');
+        if (eq == std::string_view::npos)
+            return std::nullopt;
+        v.name = trim(s.substr(0, eq));
+        s.remove_prefix(eq);
+    }
+    s = trim(s);
+    if (s.empty() || s.front() != '=')
+        return std::nullopt;
+    s = trim(s.substr(1));
+    if (!s.empty() && s.front() == '"') {
+        if (!parse_quoted(s, v.data) || !at_end(s))
+            return std::nullopt;
+        v.type = REG_SZ;
+        v.data += '\0';
+    } else if (s.substr(0, 6) == "dword:") {
+        s.remove_prefix(6);
+        uint32_t n = 0;
+        if (!parse_hex(s, 8, n) || !at_end(s))
+            return std::nullopt;
+        v.type = REG_DWORD;
+        for (int shift = 0; shift < 32; shift += 8)
+            v.data += static_cast<char>((n >> shift) & 0xFF);
+    } else if (s.substr(0, 4) == "hex:" || s.substr(0, 4) == "hex(") {
+        s.remove_prefix(3);
+        v.type = REG_BINARY;  // regedit writes plain "hex:" for binary values
+        if (s.front() == '(') {
+            s.remove_prefix(1);
+            if (!parse_hex(s, 8, v.type) || s.substr(0, 1) != ")")
+                return std::nullopt;
+            s.remove_prefix(1);
+        }
+        if (s.substr(0, 1) != ":" || !parse_hex_bytes(s.substr(1), v.data))
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    return v;
+}
+
+std::string quote(std::string_view text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string format_line(const Value &v)
+{
+    std::string_view name = v.name;
+    bool plain = !name.empty() && name.find_first_of("=\"") == std::string_view::npos &&
+                 name.front() != '#' && name.front() != ';' && trim(name) == name;
+    std::string line = (plain ? v.name : quote(name)) + '=';
+    const std::string &d = v.data;
+    // Text form only for what reads back byte for byte: one terminated
+    // string on one line.  Anything else keeps its exact bytes as hex.
+    if (v.type == REG_SZ && !d.empty() && d.back() == '\0' &&
+        d.find_first_of(std::string_view("\0\n\r", 3)) == d.size() - 1)
+        return line + quote(std::string_view(d).substr(0, d.size() - 1));
+    char buf[24];
+    if (v.type == REG_DWORD && d.size() == 4) {
+        uint32_t n = 0;
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | static_cast<uint8_t>(d[static_cast<size_t>(i)]);
+        std::snprintf(buf, sizeof buf, "dword:%08x", n);
+        return line + buf;
+    }
+    std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+    line += buf;
+    for (size_t i = 0; i < d.size(); ++i) {
+        std::snprintf(buf, sizeof buf, i ? ",%02x" : "%02x", static_cast<uint8_t>(d[i]));
+        line += buf;
+    }
+    return line;
+}
+
+int32_t read_values(const std::vector<std::string> &path, std::vector<Line> &lines)
+{
+    std::string file = key_dir(path) + '/' + kValuesFile;
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? ERROR_SUCCESS : from_errno(errno);  // a key without values
+    std::string content;
+    char buf[4096];
+    int err = 0;
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0) {
+            content.append(buf, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            err = n < 0 ? errno : 0;
+            break;
+        }
+    }
+    close(fd);
+    if (err != 0)
+        return from_errno(err);
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        std::string_view text = rest.substr(0, end);
+        lines.push_back({std::string(text), parse_line(text)});
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Written beside the old file and renamed over it, so that a reader sees
+// either the old or the new values, never half a file.
+int32_t write_values(const std::vector<std::string> &path, const std::vector<Line> &lines)
+{
+    std::string content;
+    for (const Line &line : lines)
+        content += line.text + '\n';
+    std::string dir = key_dir(path);
+    std::string temp = dir + "/." + kValuesFile + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return from_errno(errno);
+    int err = 0;
+    // mkostemp makes the file private, but every user's programs read it.
+    if (fchmod(fd, 0644) != 0)
+        err = errno;
+    for (size_t done = 0; err == 0 && done < content.size();) {
+        ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            err = n == 0 ? ENOSPC : errno;
+    }
+    // Without the sync a crash soon after the rename can leave an empty file.
+    if (err == 0 && fsync(fd) != 0)
+        err = errno;
+    if (close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && rename(temp.c_str(), (dir + '/' + kValuesFile).c_str()) != 0)
+        err = errno;
+    if (err == 0)
+        return ERROR_SUCCESS;
+    unlink(temp.c_str());
+    return from_errno(err);
+}
+
+auto named(std::string_view name)
+{
+    return [name](const Line &l) { return l.value && same_name(l.value->name, name); };
+}
+
+}  // namespace
+
+HKEY const HKEY_LOCAL_MACHINE = &root_key;
+
+int32_t reg_open_key(HKEY parent, const char *sub_key, uint32_t access, HKEY *result)
+{
+    return open_key(parent, sub_key, false, access, result, nullptr);
+}
+
+int32_t reg_create_key(HKEY parent, const char *sub_key, HKEY *result, uint32_t *disposition)
+{
+    return open_key(parent, sub_key, true, KEY_ALL_ACCESS, result, disposition);
+}
+
+int32_t reg_enum_key(HKEY key, uint32_t index, char *name, uint32_t *name_len)
+{
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (name == nullptr || name_len == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::vector<std::string> names;
+    if (int32_t status = list_sub_keys(key_dir(key->path), names))
+        return status;
+    if (index >= names.size())
+        return ERROR_NO_MORE_ITEMS;
+    const std::string &found = names[index];
+    bool fits = found.size() < *name_len;
+    *name_len = static_cast<uint32_t>(found.size());
+    if (!fits)
+        return ERROR_MORE_DATA;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+int32_t reg_query_value(HKEY key, const char *value_name, uint32_t *type, uint8_t *data,
+                        uint32_t *data_len)
+{
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (data != nullptr && data_len == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::vector<Line> lines;
+    if (int32_t status = read_values(key->path, lines))
+        return status;
+    auto line = std::find_if(lines.begin(), lines.end(), named(value_name ? value_name : ""));
+    if (line == lines.end())
+        return ERROR_FILE_NOT_FOUND;
+    const Value &v = *line->value;
+    if (type != nullptr)
+        *type = v.type;
+    uint32_t size = static_cast<uint32_t>(v.data.size());
+    bool fits = data == nullptr || size <= *data_len;
+    if (data_len != nullptr)
+        *data_len = size;
+    if (!fits)
+        return ERROR_MORE_DATA;
+    if (data != nullptr)
+        std::memcpy(data, v.data.data(), size);
+    return ERROR_SUCCESS;
+}
+
+int32_t reg_set_value(HKEY key, const char *value_name, uint32_t type, const uint8_t *data,
+                      uint32_t data_len)
+{
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if ((key->access & kSetValueRight) == 0)
+        return ERROR_ACCESS_DENIED;
+    std::string_view name = value_name ? value_name : "";
+    if ((data == nullptr && data_len != 0) || name.find_first_of("\r\n") != std::string_view::npos)
+        return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(write_mutex);
+    if (key->path.empty()) {
+        if (int32_t status = make_root())
+            return status;
+    }
+    std::vector<Line> lines;
+    if (int32_t status = read_values(key->path, lines))
+        return status;
+    Value v{std::string(name), type, {}};
+    if (data_len != 0)
+        v.data.assign(reinterpret_cast<const char *>(data), data_len);
+    auto line = std::find_if(lines.begin(), lines.end(), named(name));
+    if (line == lines.end()) {
+        lines.push_back({format_line(v), v});
+    } else {
+        v.name = line->value->name;  // the first spelling stays, as on Windows
+        *line = {format_line(v), v};
+        lines.erase(std::remove_if(line + 1, lines.end(), named(name)), lines.end());
+    }
+    return write_values(key->path, lines);
+}
+
+int32_t reg_delete_value(HKEY key, const char *value_name)
+{
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if ((key->access & kSetValueRight) == 0)
+        return ERROR_ACCESS_DENIED;
+    std::string_view name = value_name ? value_name : "";
+    std::lock_guard<std::mutex> lock(write_mutex);
+    std::vector<Line> lines;
+    if (int32_t status = read_values(key->path, lines))
+        return status;
+    auto kept = std::remove_if(lines.begin(), lines.end(), named(name));
+    if (kept == lines.end())
+        return ERROR_FILE_NOT_FOUND;
+    lines.erase(kept, lines.end());
+    return write_values(key->path, lines);
+}
+
+int32_t reg_close_key(HKEY key)
+{
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (key != HKEY_LOCAL_MACHINE)
+        delete key;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace platform

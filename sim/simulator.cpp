@@ -1,0 +1,322 @@
+/*
+ * simulator.cpp - the simulated adapter's thread: read, cut, log, answer,
+ * flush.  Owns the pseudo-terminal, the handler table and the state of each
+ * concern; no globals.
+ */
+#include "sim/simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <poll.h>
+#include <system_error>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "sim/pty_port.h"
+
+namespace orvane::sim {
+
+// Handlers reply through this while the simulator's lock is held.
+class Simulator::ReplyContext : public Context {
+public:
+    explicit ReplyContext(Simulator &sim) : sim_(sim) {}
+
+    void reply(Frame frame) override
+    {
+        if (sim_.silent_)
+            return;
+        // A late answer carries the time it leaves, as the adapter would stamp it.
+        const auto due = Clock::now() + sim_.reply_delay_;
+        frame.set_timestamp_be(sim_.ticks_at(due));
+        if (sim_.options_.on_reply)
+            sim_.options_.on_reply(frame);
+        sim_.queue_locked(encode(frame), due);
+    }
+
+    uint32_t now_ticks() const override { return sim_.now_ticks(); }
+
+private:
+    Simulator &sim_;
+};
+
+Simulator::Simulator(Options options) : options_(std::move(options)), start_(Clock::now())
+{
+    identity_.version = options_.version;
+    identity_.serial_number = options_.serial_number;
+    out_.set_pacing(options_.pace);
+    add_identity_handlers(handlers_, identity_);
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+void Simulator::start()
+{
+    if (running())
+        return;
+    port_ = std::make_unique<PtyPort>(options_.com_port, options_.root);
+    wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake_fd_ < 0) {
+        port_.reset();
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    {
+        // Output queued before the start (or set knobs) is kept; a partial
+        // frame from an earlier run belonged to another terminal.
+        std::lock_guard lock(mu_);
+        cutter_.clear();
+        start_ = Clock::now();
+    }
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void Simulator::stop()
+{
+    if (!running())
+        return;
+    stopping_ = true;
+    wake();
+    thread_.join();
+    ::close(wake_fd_);
+    wake_fd_ = -1;
+    port_.reset();
+    std::lock_guard lock(mu_);
+    out_.clear();
+    sent_.notify_all();
+}
+
+std::string Simulator::port_path() const
+{
+    return port_ ? port_->link_path() : std::string();
+}
+
+std::string Simulator::slave_path() const
+{
+    return port_ ? port_->slave_path() : std::string();
+}
+
+uint32_t Simulator::ticks_at(Clock::time_point t) const
+{
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t - start_).count();
+    // 256 ticks a millisecond: ns * 256 / 1e6 = ns * 32 / 125000.  Wraps
+    // after 4.6 hours, as the adapter's 32-bit counter does.
+    return static_cast<uint32_t>(static_cast<uint64_t>(ns) * 32u / 125000u);
+}
+
+uint32_t Simulator::now_ticks() const
+{
+    return ticks_at(Clock::now());
+}
+
+void Simulator::wake()
+{
+    if (wake_fd_ >= 0) {
+        const uint64_t one = 1;
+        // Can only fail when the counter is saturated, and then a wake is pending anyway.
+        [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void Simulator::set_silent(bool on)
+{
+    std::lock_guard lock(mu_);
+    silent_ = on;
+}
+
+void Simulator::set_reply_delay(std::chrono::milliseconds delay)
+{
+    std::lock_guard lock(mu_);
+    reply_delay_ = delay;
+}
+
+void Simulator::set_split_output(bool on)
+{
+    {
+        std::lock_guard lock(mu_);
+        out_.set_split(on);
+    }
+    wake();
+}
+
+void Simulator::set_pacing(bool on)
+{
+    {
+        std::lock_guard lock(mu_);
+        out_.set_pacing(on);
+    }
+    wake();
+}
+
+void Simulator::set_version(std::vector<uint8_t> version)
+{
+    std::lock_guard lock(mu_);
+    identity_.version = std::move(version);
+}
+
+void Simulator::set_version_reply_size(std::optional<uint8_t> size)
+{
+    std::lock_guard lock(mu_);
+    identity_.version_reply_size = size;
+}
+
+void Simulator::set_serial_number(uint32_t serial)
+{
+    std::lock_guard lock(mu_);
+    identity_.serial_number = serial;
+}
+
+void Simulator::set_handler(uint8_t dev, uint8_t op, int type, Handler handler)
+{
+    std::lock_guard lock(mu_);
+    if (handler)
+        handlers_.set(dev, op, type, std::move(handler));
+    else
+        handlers_.remove(dev, op, type);
+}
+
+void Simulator::inject(const Frame &frame)
+{
+    inject_raw(encode(frame));
+}
+
+void Simulator::inject_raw(std::vector<uint8_t> bytes)
+{
+    {
+        std::lock_guard lock(mu_);
+        queue_locked(std::move(bytes), Clock::now());
+    }
+    wake();
+}
+
+void Simulator::queue_locked(std::vector<uint8_t> bytes, Clock::time_point due)
+{
+    if (!out_.push(std::move(bytes), due))
+        std::fprintf(stderr, "orvane-sim: output queue full, %llu bytes dropped so far\n",
+                     static_cast<unsigned long long>(out_.dropped_bytes()));
+}
+
+bool Simulator::wait_sent(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mu_);
+    return sent_.wait_for(lock, timeout, [this] { return out_.queued_bytes() == 0; });
+}
+
+size_t Simulator::queued_bytes() const
+{
+    std::lock_guard lock(mu_);
+    return out_.queued_bytes();
+}
+
+uint64_t Simulator::dropped_bytes() const
+{
+    std::lock_guard lock(mu_);
+    return out_.dropped_bytes();
+}
+
+size_t Simulator::partial_bytes() const
+{
+    std::lock_guard lock(mu_);
+    return cutter_.pending();
+}
+
+void Simulator::handle(const Frame &frame, uint32_t ticks)
+{
+    LoggedFrame entry{frame, ticks};
+    if (options_.on_received)
+        options_.on_received(entry);
+    {
+        std::lock_guard lock(mu_);
+        if (const Handler *h = handlers_.find(frame)) {
+            ReplyContext ctx(*this);
+            try {
+                (*h)(frame, ctx);
+            } catch (const std::exception &e) {
+                // A handler fault must not take the thread (and the test) down with it.
+                std::fprintf(stderr, "orvane-sim: handler for %s failed: %s\n", to_hex(frame).c_str(),
+                             e.what());
+            }
+        }
+    }
+    log_.append(std::move(entry));
+}
+
+void Simulator::read_master()
+{
+    uint8_t buf[4096];
+    const ssize_t n = ::read(port_->master_fd(), buf, sizeof buf);
+    if (n <= 0)
+        return;  // EAGAIN or EINTR: poll again
+    const uint32_t ticks = now_ticks();
+    std::vector<Frame> frames;
+    {
+        std::lock_guard lock(mu_);
+        cutter_.feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+        while (auto f = cutter_.next())
+            frames.push_back(std::move(*f));
+    }
+    for (const auto &f : frames)
+        handle(f, ticks);
+}
+
+void Simulator::run()
+{
+    const int master = port_->master_fd();
+    const OutputQueue::Writer writer = [master](const uint8_t *p, size_t len) -> ssize_t {
+        for (;;) {
+            const ssize_t w = ::write(master, p, len);
+            if (w >= 0)
+                return w;
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        }
+    };
+
+    while (!stopping_) {
+        OutputQueue::Result out;
+        {
+            std::lock_guard lock(mu_);
+            out = out_.flush(Clock::now(), writer);
+            if (out.state == OutputQueue::State::Failed)
+                std::fprintf(stderr, "orvane-sim: write to the terminal failed, output discarded\n");
+            if (out.state == OutputQueue::State::Empty || out.state == OutputQueue::State::Failed)
+                sent_.notify_all();
+        }
+
+        pollfd fds[2] = {
+            {master, static_cast<short>(POLLIN | (out.state == OutputQueue::State::Full ? POLLOUT : 0)), 0},
+            {wake_fd_, POLLIN, 0},
+        };
+        timespec ts{};
+        timespec *timeout = nullptr;
+        if (out.state == OutputQueue::State::Waiting) {
+            const auto left = std::max(std::chrono::nanoseconds(0),
+                                       std::chrono::duration_cast<std::chrono::nanoseconds>(out.wake - Clock::now()));
+            ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
+            ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
+            timeout = &ts;
+        }
+        const int r = ::ppoll(fds, 2, timeout, nullptr);
+        if (r < 0)
+            continue;  // EINTR
+        if (fds[1].revents & POLLIN) {
+            uint64_t count;
+            [[maybe_unused]] ssize_t n = ::read(wake_fd_, &count, sizeof count);
+        }
+        if (fds[0].revents & POLLIN)
+            read_master();
+        else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // Cannot happen while our own slave descriptor is open; should it
+            // anyway, do not spin on a terminal that reports nothing but hang-ups.
+            const timespec pause{0, 1'000'000};
+            ::nanosleep(&pause, nullptr);
+        }
+    }
+}
+
+}  // namespace orvane::sim

@@ -1,0 +1,26 @@
+cmake_policy(SET CMP0057 NEW)
+# Checks a shared library's dynamic symbol table: only the J2534, vendor and
+# serial-port entry points may be exported, and the serial-port functions and
+# PassThruOpen must be there.  Run with -DLIB=<path>.
+execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(names "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]+ [A-Za-z] (.+)$")
+    set(name ${CMAKE_MATCH_1})
+    if(NOT name MATCHES "^(PassThru[A-Za-z]+|VerifyTENQBuild|com_[a-z_]+)$")
+      message(FATAL_ERROR "${LIB} exports ${name}")
+    endif()
+    list(APPEND names ${name})
+  endif()
+endforeach()
+foreach(required PassThruOpen PassThruClose VerifyTENQBuild com_open com_close com_read
+        com_write com_ioctl com_rx_count com_set_timeout com_set_dtr com_set_rts)
+  if(NOT required IN_LIST names)
+    message(FATAL_ERROR "${LIB} does not export ${required}")
+  endif()
+endforeach()
+message(STATUS "${LIB}: ${names}")
