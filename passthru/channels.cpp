@@ -2,6 +2,7 @@
 // Owns: ChannelStatus, CANSetup, MSCANSetup, ISO9141Setup, ISO9141NoChecksum.
 #include "passthru/channels.h"
 
+#include "j2534.h"
 #include "passthru/byteorder.h"
 #include "passthru/jmsg.h"
 
@@ -58,6 +59,33 @@ CAN_SETUP *ChannelCanSetup(uint32_t ChannelID)
 {
     const ChannelInfo *c = find(ChannelID);
     return c != nullptr ? c->setup : nullptr;
+}
+
+int VerifyProtocol(uint32_t Protocol, uint32_t Channel)
+{
+    struct Fit {
+        uint32_t channel;
+        uint32_t protocols[4];
+    };
+    // A channel connected with MSCAN_SELECT (11 or 12) does not take
+    // messages that say CAN or ISO15765: those name controller 1.
+    static constexpr Fit kFits[] = {
+        {3, {ISO9141, ISO14230}},
+        {4, {ISO9141, ISO14230}},
+        {5, {CAN, CAN_CH1, FD_CAN_CH1}},
+        {6, {ISO15765, ISO15765_CH1, FD_ISO15765_CH1}},
+        {11, {MSCAN, CAN_PS, CAN_CH2, FD_CAN_CH2}},
+        {12, {MSISO15765, ISO15765_PS, ISO15765_CH2, FD_ISO15765_CH2}},
+    };
+    for (const Fit &fit : kFits) {
+        if (fit.channel != Channel)
+            continue;
+        for (uint32_t p : fit.protocols) {
+            if (p != 0 && p == Protocol)
+                return 1;
+        }
+    }
+    return 0;
 }
 
 void ChannelStoppedByAdapter(uint8_t dev)

@@ -78,4 +78,8 @@ uint8_t ChannelDevice(uint32_t ChannelID);
 RxRing *ChannelRing(uint32_t ChannelID);
 CAN_SETUP *ChannelCanSetup(uint32_t ChannelID);
 
+// 1 when a message with `Protocol` fits channel `Channel`, else 0.  Callers
+// only log a mismatch; the message is used all the same.
+int VerifyProtocol(uint32_t Protocol, uint32_t Channel);
+
 }  // namespace tenq
