@@ -328,6 +328,21 @@ TENQ_EXPORT int32_t PassThruOpen(const void *pName, uint32_t *pDeviceID);
 /* Close the serial port and forget every channel; nothing is sent. */
 TENQ_EXPORT int32_t PassThruClose(uint32_t DeviceID);
 
+/* PassThruSetProgrammingVoltage: pin 13 only (above 16 ERR_PIN_INVALID,
+ * other pins ERR_NOT_SUPPORTED), 0 to 5000 mV, or SHORT_TO_GROUND /
+ * VOLTAGE_OFF, which both switch the output off; returns after 500 ms.
+ * PassThruReadVersion: firmware, library ("02.06") and API version texts
+ * into 80-character buffers; ERR_FAILED when the adapter does not answer
+ * within 15 s, the buffers then unchanged.  The 04.04 variants check the
+ * DeviceID (ERR_INVALID_DEVICE_ID) after the other arguments. */
+/* PassThruConnect: *pChannelID receives the channel the protocol maps to
+ * (CAN and ISO15765 with MSCAN_SELECT: 11 and 12; J2534-2 and vendor IDs
+ * name their channel).  Sends the unit's setup block with its defaults and
+ * starts the device (passive with CAN_PASSIVE); then stops every filter and
+ * periodic slot left on that device.  ERR_CHANNEL_IN_USE when connected,
+ * ERR_NOT_SUPPORTED for J1850 and SCI, ERR_INVALID_PROTOCOL_ID for other
+ * IDs.  The older variant connects CAN at 500000 and the K-line at 10400
+ * bit/s and sends no CAN setup block. */
 #ifdef TENQ_OLD_API
 TENQ_EXPORT int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t *pChannelID);
 TENQ_EXPORT int32_t PassThruSetProgrammingVoltage(uint32_t PinNumber, uint32_t Voltage);
@@ -341,21 +356,114 @@ TENQ_EXPORT int32_t PassThruReadVersion(uint32_t DeviceID, char *pFirmwareVersio
                                         char *pDllVersion, char *pApiVersion);
 #endif
 
+/* Stops the channel's used filter and periodic slots (on the K-line those
+ * of channels 3 and 4 alike) and its device.  ERR_DEVICE_NOT_CONNECTED for a
+ * channel that is not connected. */
 TENQ_EXPORT int32_t PassThruDisconnect(uint32_t ChannelID);
+/* Read up to *pNumMsgs received messages into pMsg; *pNumMsgs receives the
+ * count.  Waits up to Timeout ms (5 s more while a K-line message is half
+ * received) unless the array fills.  STATUS_NOERROR: the array is full, or
+ * Timeout is 0 and something arrived; ERR_TIMEOUT: the time ran out after
+ * at least one message; ERR_BUFFER_EMPTY: nothing arrived;
+ * ERR_BUFFER_OVERFLOW: messages were lost before the ones delivered (the
+ * loss is reported with the first call that delivers messages after it).
+ * Records begin with a 4-byte CAN identifier on the CAN and ISO 15765
+ * channels; Timestamp is in microseconds, or milliseconds after the
+ * TIMESTAMP_MSEC I/O control.  Records beyond the count may have been
+ * changed. */
 TENQ_EXPORT int32_t PassThruReadMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                      uint32_t Timeout);
+/* Write *pNumMsgs messages; *pNumMsgs receives the count whose frames were
+ * all written to the adapter.  Timeout (ms, below 1500 raised to 1500) is
+ * shared out as each message's transmit time-out.  BLOCKING_WRITE on any
+ * message: return only once the adapter has handled every frame
+ * (ERR_TIMEOUT when it does not confirm within 15 s).  ERR_INVALID_MSG for a
+ * message its channel's frames cannot carry; the messages before it are
+ * written.  The records are never changed. */
 TENQ_EXPORT int32_t PassThruWriteMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                       uint32_t Timeout);
+/* Hands pMsg to the adapter to repeat every TimeInterval ms; *pMsgID
+ * receives its slot (0-99, ERR_EXCEEDED_LIMIT when all are used).  On the
+ * CAN channels with an 11-bit identifier, Data[2] of pMsg takes the top two
+ * bits of Data[0].  ERR_INVALID_MSG, with nothing changed, for a message
+ * that one adapter frame (68 bytes after the identifier is trimmed, PCI
+ * included) cannot carry or that lacks its identifier bytes. */
 TENQ_EXPORT int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg,
                                              uint32_t *pMsgID, uint32_t TimeInterval);
+/* ERR_INVALID_MSG_ID for MsgID 100 or more and for a slot in use by another
+ * channel's device; a free slot is stopped again. */
 TENQ_EXPORT int32_t PassThruStopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID);
+/* *pMsgID receives the filter's slot (0-63; channels 3, 5 and 11 fill from
+ * the top).  Masks and patterns hold at least 4 bytes (channel 3: any
+ * number) and at most 68 after the identifier is trimmed.  A flow-control
+ * filter (channels 6 and 12) gets 0x30, BS, STmin and five zeros written
+ * behind pFlowControlMsg's data.  Empties the channel's receive buffer. */
 TENQ_EXPORT int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterType,
                                            PASSTHRU_MSG *pMaskMsg, PASSTHRU_MSG *pPatternMsg,
                                            PASSTHRU_MSG *pFlowControlMsg, uint32_t *pMsgID);
+/* ERR_INVALID_FILTER_ID for MsgID 64 or more and for a slot in use by
+ * another channel's device.  Empties the channel's receive buffer. */
 TENQ_EXPORT int32_t PassThruStopMsgFilter(uint32_t ChannelID, uint32_t MsgID);
+/* The text of the last error ("No Error" until the first), cut to 79
+ * characters and the terminator.  ERR_NULL_PARAMETER for a null buffer. */
 TENQ_EXPORT int32_t PassThruGetLastError(char *pErrorDescription);
+/* Vendor: returns vb_pointer unchanged; nothing else. */
+TENQ_EXPORT int32_t PassThruGetPointer(int32_t vb_pointer);
 TENQ_EXPORT int32_t PassThruIoctl(uint32_t ChannelID, uint32_t IoctlID, void *pInput,
                                   void *pOutput);
+
+/* ---- Vendor: periodic messages ------------------------------------------
+ * Same argument checks as PassThruStartPeriodicMsg.  Update replaces the
+ * message and interval of slot MsgID (0-99; a free slot starts there, a slot
+ * of another channel gives ERR_INVALID_MSG_ID); the message is not changed.
+ * Suspend and resume tell the adapter to hold or go on repeating the
+ * periodic messages of the channel's device; nothing else changes.
+ */
+TENQ_EXPORT int32_t PassThruUpdatePeriodicMsg(uint32_t ChannelID, const PASSTHRU_MSG *pMsg,
+                                              uint32_t MsgID, uint32_t TimeInterval);
+TENQ_EXPORT int32_t PassThruSuspendPeriodic(uint32_t ChannelID);
+TENQ_EXPORT int32_t PassThruResumePeriodic(uint32_t ChannelID);
+
+/* ---- Vendor: SD card, firmware, adapter memory, clock, security --------
+ * The same in both API variants; none needs an open channel.  Card file
+ * names and patterns are at most 67 characters (they travel with their
+ * terminator in one adapter frame); longer ones give ERR_FAILED and nothing
+ * is sent.  Null pointers give ERR_NULL_PARAMETER.  Flags of the file
+ * functions are only shown in the debug line.
+ */
+
+/* Copies the card file SDFileName into the PC file PCFileName, which is
+ * created or emptied first; on a failure it keeps what was copied.
+ * ERR_FAILED also when the PC file cannot be written completely. */
+TENQ_EXPORT int32_t PassThruReadFile(const char *PCFileName, const char *SDFileName,
+                                     uint32_t Flags);
+/* Replaces the card file SDFileName with the regular PC file PCFileName. */
+TENQ_EXPORT int32_t PassThruWriteFile(const char *PCFileName, const char *SDFileName,
+                                      uint32_t Flags);
+/* Deletes a card file; ERR_FAILED when the adapter refuses (no such file). */
+TENQ_EXPORT int32_t PassThruDeleteFile(const char *SDFileName, uint32_t Flags);
+/* Lists the card files matching pFileSpec (e.g. "*.log") into pFileList as
+ * "A.LOG,B.LOG," (empty text: none).  pFileList must hold 4096 bytes; a
+ * longer list stops at the last whole name that fits, with ERR_FAILED. */
+TENQ_EXPORT int32_t PassThruReadDir(const char *pFileSpec, char *pFileList);
+/* Stores Length (> 0) bytes at Data on the card as "APP.LDR". */
+TENQ_EXPORT int32_t PassThruUpdateFirmware(const uint8_t *Data, uint32_t Length);
+
+/* Reads Length bytes of adapter memory at Address into pData; the low 8
+ * bits of Flags go to the adapter with each request. */
+TENQ_EXPORT int32_t PassThruReadMem(uint32_t Address, uint32_t Length, uint8_t *pData,
+                                    uint32_t Flags);
+/* Writes Length bytes from pData to adapter memory at Address. */
+TENQ_EXPORT int32_t PassThruWriteMem(uint32_t Address, uint32_t Length, const uint8_t *pData,
+                                     uint32_t Flags);
+/* Reads and sets the adapter's real-time clock; no field is checked.  The
+ * write waits up to 30 s for the adapter's answer, the read up to 15 s. */
+TENQ_EXPORT int32_t PassThruReadRTC(RTC_DAY_TIME *pRTC);
+TENQ_EXPORT int32_t PassThruWriteRTC(const RTC_DAY_TIME *pRTC);
+/* Hands Level, the 12 bytes at pFixed and the 16 at pSeed to the adapter's
+ * seed/key service; the 18 key bytes it computed go to pKey. */
+TENQ_EXPORT int32_t PassThruSecurity(uint8_t Level, const uint8_t *pFixed, const uint8_t *pSeed,
+                                     uint8_t *pKey);
 
 /* Build check: returns 0 and does nothing else. */
 TENQ_EXPORT int32_t VerifyTENQBuild(void);

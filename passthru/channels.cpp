@@ -19,17 +19,45 @@ namespace {
 struct ChannelInfo {
     uint32_t id;
     uint8_t device;
+    uint8_t unit_device;
     RxRing *ring;
     CAN_SETUP *setup;
 };
 
 const ChannelInfo kChannels[] = {
-    {3, JMSG_ISO9141, &ISO9141Buffer, nullptr},
-    {4, JMSG_ISO9141, &ISO9141Buffer, nullptr},
-    {5, JMSG_CAN, &CANBuffer, &CANSetup},
-    {6, JMSG_ISO15765, &ISO15765Buffer, &CANSetup},
-    {11, JMSG_MSCAN, &MSCANBuffer, &MSCANSetup},
-    {12, JMSG_MSISO15765, &MSISO15765Buffer, &MSCANSetup},
+    {3, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr},
+    {4, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr},
+    {5, JMSG_CAN, JMSG_CAN, &CANBuffer, &CANSetup},
+    {6, JMSG_ISO15765, JMSG_CAN, &ISO15765Buffer, &CANSetup},
+    {11, JMSG_MSCAN, JMSG_MSCAN, &MSCANBuffer, &MSCANSetup},
+    {12, JMSG_MSISO15765, JMSG_MSCAN, &MSISO15765Buffer, &MSCANSetup},
+};
+
+struct ProtocolChannel {
+    uint32_t protocol;
+    uint32_t channel;
+    uint32_t channel_with_mscan_select;
+};
+
+// The J2534-2 and vendor IDs name their controller themselves; only the
+// plain CAN and ISO15765 IDs can be moved by MSCAN_SELECT.
+constexpr ProtocolChannel kProtocolChannels[] = {
+    {ISO9141, 3, 3},
+    {ISO14230, 4, 4},
+    {CAN, 5, 11},
+    {ISO15765, 6, 12},
+    {MSCAN, 11, 11},
+    {CAN_PS, 11, 11},
+    {CAN_CH2, 11, 11},
+    {FD_CAN_CH2, 11, 11},
+    {MSISO15765, 12, 12},
+    {ISO15765_PS, 12, 12},
+    {ISO15765_CH2, 12, 12},
+    {FD_ISO15765_CH2, 12, 12},
+    {CAN_CH1, 5, 5},
+    {FD_CAN_CH1, 5, 5},
+    {ISO15765_CH1, 6, 6},
+    {FD_ISO15765_CH1, 6, 6},
 };
 
 const ChannelInfo *find(uint32_t ChannelID)
@@ -49,6 +77,12 @@ uint8_t ChannelDevice(uint32_t ChannelID)
     return c != nullptr ? c->device : 0;
 }
 
+uint8_t ChannelUnitDevice(uint32_t ChannelID)
+{
+    const ChannelInfo *c = find(ChannelID);
+    return c != nullptr ? c->unit_device : 0;
+}
+
 RxRing *ChannelRing(uint32_t ChannelID)
 {
     const ChannelInfo *c = find(ChannelID);
@@ -59,6 +93,73 @@ CAN_SETUP *ChannelCanSetup(uint32_t ChannelID)
 {
     const ChannelInfo *c = find(ChannelID);
     return c != nullptr ? c->setup : nullptr;
+}
+
+uint32_t MapProtocolId(uint32_t ProtocolID, uint32_t Flags)
+{
+    for (const ProtocolChannel &p : kProtocolChannels) {
+        if (p.protocol == ProtocolID)
+            return (Flags & MSCAN_SELECT) != 0 ? p.channel_with_mscan_select : p.channel;
+    }
+    return ProtocolID;
+}
+
+void SetCanConnectDefaults(CAN_SETUP &s, uint32_t baud_rate, bool iso15765)
+{
+    s.baud_rate = baud_rate;
+#ifndef TENQ_OLD_API
+    s.fd_baud_rate = kDefaultFdBaudRate;
+#endif
+    s.interframe_delay = 0;
+    s.bit_sample_point_percent = kDefaultSamplePointPercent;
+    s.sync_jump_width_percent = kDefaultSyncJumpWidthPercent;
+    if (!iso15765)
+        return;
+    s.iso15765_block_size = 0;
+    s.iso15765_separation_time = 0;
+    s.iso15765_bs_tx_override = kNoTxOverride;
+    s.iso15765_stmin_tx_override = kNoTxOverride;
+    s.iso15765_wft_max = kNoTxOverride;
+    s.iso15765_tx_data_length = kDefaultTxDataLength;
+#ifndef TENQ_OLD_API
+    s.termination = 0;
+#endif
+    s.iso15765_pad_value = kDefaultPadValue;
+}
+
+void SetIsoConnectDefaults(ISO_SETUP &s, uint32_t baud_rate, uint32_t Flags)
+{
+    s.baud_rate = baud_rate;
+    s.init_address = kDefaultInitAddress;
+    s.init_type = 0;
+    if (Flags & ISO9141_FORD)
+        s.init_type |= kInitTypeFord;
+    if (Flags & ISO9141_NO_CHECKSUM)
+        s.init_type |= kInitTypeNoChecksum;
+    s.p1_min = 0;
+    s.p1_max = 20;
+    s.p2_min = 25;
+    s.p2_max = 50;
+    s.p3_min = 55;
+    s.p3_max = 5000;
+    s.p4_min = 5;
+    s.p4_max = 20;
+    s.w0_min = 5;
+    s.w0_max = 300;
+    s.w1_min = 0;
+    s.w1_max = 300;
+    s.w2_min = 0;
+    s.w2_max = 20;
+    s.w3_min = 0;
+    s.w3_max = 20;
+    s.w4_min = 25;
+    s.w4_max = 50;
+    s.w5_min = 300;
+    s.w5_max = 500;
+    s.tini_l = 25;
+    s.twup = 50;
+    s.parity = 0;
+    s.data_bits = 8;
 }
 
 int VerifyProtocol(uint32_t Protocol, uint32_t Channel)

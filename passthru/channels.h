@@ -75,8 +75,36 @@ void SerializeIsoSetup(const ISO_SETUP &setup, uint8_t (&out)[kIsoSetupSize]);
 // Adapter device code of a ChannelID (0 for anything but the six channels),
 // and the receive ring and setup block behind it (nullptr likewise).
 uint8_t ChannelDevice(uint32_t ChannelID);
+// The device of the unit a channel runs on: it takes the unit's setup block
+// and receive clears (0x10 for channels 5 and 6, 0x30 for 11 and 12, 0x90
+// for the K-line; 0 for anything else).
+uint8_t ChannelUnitDevice(uint32_t ChannelID);
 RxRing *ChannelRing(uint32_t ChannelID);
 CAN_SETUP *ChannelCanSetup(uint32_t ChannelID);
+
+// The ChannelID that PassThruConnect gives a protocol ID; MSCAN_SELECT in
+// `Flags` moves CAN and ISO15765 (and only those two IDs) to controller 2.
+// An ID that names no channel comes back unchanged for the caller to refuse.
+uint32_t MapProtocolId(uint32_t ProtocolID, uint32_t Flags);
+
+// Values a connect gives its unit's setup block.
+constexpr uint32_t kDefaultFdBaudRate = 2000000;
+constexpr uint8_t kDefaultSamplePointPercent = 80;
+constexpr uint8_t kDefaultSyncJumpWidthPercent = 20;
+constexpr uint8_t kNoTxOverride = 0xFF;     // BS_TX, STMIN_TX, WFT_MAX: the adapter decides
+constexpr uint8_t kDefaultTxDataLength = 8; // classic CAN frames
+constexpr uint8_t kDefaultPadValue = 0xCC;
+constexpr uint8_t kDefaultInitAddress = 0x33;
+constexpr uint8_t kInitTypeFord = 0x40;
+constexpr uint8_t kInitTypeNoChecksum = 0x80;
+
+// A CAN connect sets the first five fields only and leaves the ISO 15765
+// fields as an earlier ISO 15765 connect or configuration set them; an
+// ISO 15765 connect sets all of them.  The older API variant leaves the
+// data-phase rate and the termination to configuration.
+void SetCanConnectDefaults(CAN_SETUP &setup, uint32_t baud_rate, bool iso15765);
+// The K-line block with the init bits that `Flags` asks for; p5 is not set.
+void SetIsoConnectDefaults(ISO_SETUP &setup, uint32_t baud_rate, uint32_t Flags);
 
 // 1 when a message with `Protocol` fits channel `Channel`, else 0.  Callers
 // only log a mismatch; the message is used all the same.

@@ -1,4 +1,5 @@
-// error_text.cpp - PassThruGetLastError.
+// error_text.cpp - PassThruGetLastError, and PassThruGetPointer: the two
+// services that never talk to the adapter.  Reads LastError only.
 #include <cstring>
 
 #include "j2534.h"
@@ -24,4 +25,11 @@ extern "C" int32_t PassThruGetLastError(char *pErrorDescription)
     std::memcpy(pErrorDescription, LastError, len);
     pErrorDescription[len] = '\0';
     return STATUS_NOERROR;
+}
+
+// Hands its argument back unchanged: a host language without pointers that
+// passes a variable by reference gets the variable's address as a number.
+extern "C" int32_t PassThruGetPointer(int32_t vb_pointer)
+{
+    return vb_pointer;
 }

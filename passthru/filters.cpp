@@ -61,9 +61,20 @@ int32_t GetFirstISOFlowFilterIndex()
 
 int32_t GetISOFlowFilterIndex(const JMSG *pMsg)
 {
-    // Flow-control filters of both controllers are searched for a frame from either.
+    // Only the flow-control filters of the frame's own controller: a match
+    // on the other controller's filter would deliver this controller's
+    // traffic on a channel that has no filter for it.
+    uint8_t iso_dev = 0;
+    switch (pMsg->dev) {
+    case JMSG_CAN:
+    case JMSG_ISO15765: iso_dev = JMSG_ISO15765; break;
+    case JMSG_MSCAN:
+    case JMSG_MSISO15765: iso_dev = JMSG_MSISO15765; break;
+    default: return -1;
+    }
     for (int slot = 0; slot < kFilterSlots; ++slot) {
-        if (is_flow_slot(slot) && mask_matches(slot, *pMsg))
+        if (is_flow_slot(slot) && jmsg_filter_mask_msg[slot].dev == iso_dev &&
+            mask_matches(slot, *pMsg))
             return slot;
     }
     return -1;

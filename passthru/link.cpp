@@ -12,6 +12,7 @@
 #include "passthru/filters.h"
 #include "passthru/frame.h"
 #include "passthru/rings.h"
+#include "platform/serial_port.h"
 
 namespace tenq {
 
@@ -236,6 +237,13 @@ int32_t JmsgReceiveMsgs()
         std::memmove(com_buf, com_buf + used, rest);
     com_buf_len = static_cast<uint32_t>(rest);
     return STATUS_NOERROR;
+}
+
+bool JmsgWaitInput(uint32_t ms)
+{
+    if (port_ops != &kSerialDriver || hCommPort < 0)
+        return true;
+    return platform::serial_wait_readable(hCommPort, ms);
 }
 
 void JmsgDispatch(const JMSG &msg)

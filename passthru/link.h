@@ -53,6 +53,14 @@ int32_t JmsgSendMsgs(const JMSG *p_msg, uint32_t num_msgs, uint32_t timeout);
 // Read what the port has, dispatch every complete frame.  0 or ERR_FAILED.
 int32_t JmsgReceiveMsgs();
 
+// Wait up to `ms` for the adapter to send something; returns at once when
+// bytes are already waiting.  False when the time passed with nothing to
+// read, so the caller can spare itself the poll.  A polling loop calls it
+// between polls, so that an idle wait does not wake the caller every
+// millisecond.  On a port other than the serial driver (a test's) it
+// returns true at once.
+bool JmsgWaitInput(uint32_t ms);
+
 // Dispatch one complete frame from the adapter (the receive path's last step).
 void JmsgDispatch(const JMSG &msg);
 

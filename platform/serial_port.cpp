@@ -380,6 +380,15 @@ bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_r
     return true;
 }
 
+bool serial_wait_readable(int32_t handle, uint32_t timeout_ms)
+{
+    OpenPort port;
+    if (!find_port(handle, &port))
+        return false;
+    const int ms = static_cast<int>(std::min<uint32_t>(timeout_ms, INT32_MAX));
+    return wait_for(handle, POLLIN, ms) != 0;
+}
+
 bool serial_write(int32_t handle, const void *buffer, uint32_t count, uint32_t *bytes_written)
 {
     *bytes_written = 0;

@@ -131,6 +131,12 @@ bool serial_set_timeouts(int32_t handle, const SerialTimeouts &timeouts);
 // gone (hang-up, unplugged adapter) fails with EIO.
 bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_read);
 
+// Wait until bytes can be read, at most `timeout_ms`; returns at once when
+// some are already waiting.  False when the time passed with nothing to read
+// (or the handle is unknown); an error condition counts as readable, so the
+// next read reports it.
+bool serial_wait_readable(int32_t handle, uint32_t timeout_ms);
+
 // Write `count` bytes; see SerialTimeouts::write_stall_ms.  *bytes_written
 // holds the bytes that went out, on failure as well, so a caller never
 // sends any of them twice.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ constexpr const char *kUsage =
     "$ORVANE_ROOT/etc/passthru/ports/COM<n>, so that the pass-thru library,\n"
     "run with the same ORVANE_ROOT, finds it when it searches the COM ports.\n"
     "It answers the stop command, the version query and the serial-number\n"
-    "query, and prints each frame it receives, until Ctrl-C.\n"
+    "query, keeps an SD card, a memory area, a clock and a seed/key service,\n"
+    "and prints each frame it receives, until Ctrl-C.\n"
     "\n"
     "Options:\n"
     "  --port N            COM port number to appear as (default 7)\n"
@@ -31,6 +33,8 @@ constexpr const char *kUsage =
     "  --version-bytes L   firmware version bytes, 2 or 4 numbers separated\n"
     "                      by commas, e.g. 1,7 (default) or 2,0,4,1\n"
     "  --serial N          serial number (default 12345678)\n"
+    "  --sd-folder DIR     keep the SD card's files in DIR: loaded at start,\n"
+    "                      every change saved (default: in memory only)\n"
     "  --pace              send at the real link's rate (115200 baud)\n"
     "  --quiet             print nothing but the port it is linked as\n"
     "  --verbose           also print every frame it sends\n"
@@ -119,6 +123,11 @@ int main(int argc, char **argv)
             if (!parse_number(value, 0xFFFFFFFFul, n))
                 return usage_error("--serial wants a 32-bit number, not", value ? value : "nothing");
             options.serial_number = static_cast<uint32_t>(n);
+            ++i;
+        } else if (!std::strcmp(a, "--sd-folder")) {
+            if (!value || !std::filesystem::is_directory(value))
+                return usage_error("--sd-folder wants an existing folder, not", value ? value : "nothing");
+            options.sd_folder = value;
             ++i;
         } else if (!std::strcmp(a, "--pace")) {
             options.pace = true;

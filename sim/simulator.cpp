@@ -14,7 +14,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "sim/memory_device.h"
 #include "sim/pty_port.h"
+#include "sim/sd_directory.h"
 
 namespace orvane::sim {
 
@@ -46,7 +48,20 @@ Simulator::Simulator(Options options) : options_(std::move(options)), start_(Clo
     identity_.version = options_.version;
     identity_.serial_number = options_.serial_number;
     out_.set_pacing(options_.pace);
+    in_.set_pacing(options_.pace);
     add_identity_handlers(handlers_, identity_);
+    sd_card_.attach_folder(options_.sd_folder);
+    add_memory_device_handlers(handlers_, sd_card_, memory_);
+    add_directory_handlers(handlers_, sd_card_);
+    add_clock_handlers(handlers_, clock_);
+    add_security_handlers(handlers_, security_);
+    add_output_handlers(handlers_, outputs_);
+    add_bus_device_handlers(handlers_, bus_);
+    add_filter_slot_handlers(handlers_, filters_);
+    add_periodic_slot_handlers(handlers_, periodic_);
+    add_option_handlers(handlers_, options_state_, outputs_);
+    add_io_handlers(handlers_, io_, outputs_);
+    add_kline_init_handlers(handlers_, kline_init_);  // wraps the K-line setup and data handlers
 }
 
 Simulator::~Simulator()
@@ -69,6 +84,7 @@ void Simulator::start()
         // frame from an earlier run belonged to another terminal.
         std::lock_guard lock(mu_);
         cutter_.clear();
+        in_.clear();
         start_ = Clock::now();
     }
     stopping_ = false;
@@ -148,8 +164,21 @@ void Simulator::set_pacing(bool on)
     {
         std::lock_guard lock(mu_);
         out_.set_pacing(on);
+        in_.set_pacing(on);
     }
     wake();
+}
+
+void Simulator::set_loopback(bool on)
+{
+    std::lock_guard lock(mu_);
+    outputs_.loopback = on;
+}
+
+AdapterOutputs Simulator::outputs() const
+{
+    std::lock_guard lock(mu_);
+    return outputs_;
 }
 
 void Simulator::set_version(std::vector<uint8_t> version)
@@ -248,14 +277,33 @@ void Simulator::handle(const Frame &frame, uint32_t ticks)
 void Simulator::read_master()
 {
     uint8_t buf[4096];
-    const ssize_t n = ::read(port_->master_fd(), buf, sizeof buf);
+    size_t limit;
+    {
+        std::lock_guard lock(mu_);
+        limit = in_.read_limit(sizeof buf);
+    }
+    if (limit == 0)
+        return;  // paced bytes still on the line
+    const ssize_t n = ::read(port_->master_fd(), buf, limit);
     if (n <= 0)
         return;  // EAGAIN or EINTR: poll again
-    const uint32_t ticks = now_ticks();
+    const auto now = Clock::now();
+    std::vector<uint8_t> arrived;
+    {
+        std::lock_guard lock(mu_);
+        arrived = in_.arrive(std::span<const uint8_t>(buf, static_cast<size_t>(n)), now);
+    }
+    receive(arrived, ticks_at(now));
+}
+
+void Simulator::receive(std::span<const uint8_t> bytes, uint32_t ticks)
+{
+    if (bytes.empty())
+        return;
     std::vector<Frame> frames;
     {
         std::lock_guard lock(mu_);
-        cutter_.feed(std::span<const uint8_t>(buf, static_cast<size_t>(n)));
+        cutter_.feed(bytes);
         while (auto f = cutter_.next())
             frames.push_back(std::move(*f));
     }
@@ -279,8 +327,10 @@ void Simulator::run()
 
     while (!stopping_) {
         OutputQueue::Result out;
+        std::optional<Clock::time_point> in_due;
         {
             std::lock_guard lock(mu_);
+            in_due = in_.due();
             out = out_.flush(Clock::now(), writer);
             if (out.state == OutputQueue::State::Failed)
                 std::fprintf(stderr, "orvane-sim: write to the terminal failed, output discarded\n");
@@ -288,15 +338,22 @@ void Simulator::run()
                 sent_.notify_all();
         }
 
+        // Paced input on the line: the terminal is not read until it has arrived.
+        const short in_events = in_due ? 0 : POLLIN;
         pollfd fds[2] = {
-            {master, static_cast<short>(POLLIN | (out.state == OutputQueue::State::Full ? POLLOUT : 0)), 0},
+            {master, static_cast<short>(in_events | (out.state == OutputQueue::State::Full ? POLLOUT : 0)), 0},
             {wake_fd_, POLLIN, 0},
         };
         timespec ts{};
         timespec *timeout = nullptr;
-        if (out.state == OutputQueue::State::Waiting) {
+        std::optional<Clock::time_point> wake_at;
+        if (out.state == OutputQueue::State::Waiting)
+            wake_at = out.wake;
+        if (in_due && (!wake_at || *in_due < *wake_at))
+            wake_at = in_due;
+        if (wake_at) {
             const auto left = std::max(std::chrono::nanoseconds(0),
-                                       std::chrono::duration_cast<std::chrono::nanoseconds>(out.wake - Clock::now()));
+                                       std::chrono::duration_cast<std::chrono::nanoseconds>(*wake_at - Clock::now()));
             ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
             ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
             timeout = &ts;
@@ -307,6 +364,14 @@ void Simulator::run()
         if (fds[1].revents & POLLIN) {
             uint64_t count;
             [[maybe_unused]] ssize_t n = ::read(wake_fd_, &count, sizeof count);
+        }
+        if (in_due && Clock::now() >= *in_due) {
+            std::vector<uint8_t> arrived;
+            {
+                std::lock_guard lock(mu_);
+                arrived = in_.release(Clock::now());
+            }
+            receive(arrived, ticks_at(*in_due));
         }
         if (fds[0].revents & POLLIN)
             read_master();

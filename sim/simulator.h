@@ -25,9 +25,21 @@
 #include <vector>
 
 #include "sim/adapter_identity.h"
+#include "sim/adapter_clock.h"
+#include "sim/adapter_memory.h"
+#include "sim/sd_card.h"
+#include "sim/security_service.h"
+#include "sim/adapter_outputs.h"
+#include "sim/bus_devices.h"
+#include "sim/filter_slots.h"
+#include "sim/periodic_slots.h"
+#include "sim/adapter_io.h"
+#include "sim/adapter_options.h"
+#include "sim/kline_init.h"
 #include "sim/frame.h"
 #include "sim/frame_log.h"
 #include "sim/handlers.h"
+#include "sim/input_pacer.h"
 #include "sim/output_queue.h"
 
 namespace orvane::sim {
@@ -40,7 +52,10 @@ struct Options {
     std::string root;
     std::vector<uint8_t> version = kDefaultVersion;
     uint32_t serial_number = kDefaultSerialNumber;
-    bool pace = false;  // pace output at the link's 115200 baud
+    // SD-card files are loaded from this folder and changes saved to it;
+    // empty: the card lives in memory only (sim/sd_card.h).
+    std::string sd_folder;
+    bool pace = false;  // pace both directions at the link's 115200 baud
     // Observers, called on the simulator's thread: each frame received
     // (before it is handled) and each reply as it is queued.
     std::function<void(const LoggedFrame &)> on_received;
@@ -75,7 +90,7 @@ public:
     void set_silent(bool on);                            // answer nothing
     void set_reply_delay(std::chrono::milliseconds delay);  // answer late
     void set_split_output(bool on);                      // one write per byte
-    void set_pacing(bool on);                            // 115200 baud
+    void set_pacing(bool on);                            // 115200 baud, both directions
     void set_version(std::vector<uint8_t> version);
     void set_version_reply_size(std::optional<uint8_t> size);  // wrong-size answer
     void set_serial_number(uint32_t serial);
@@ -90,6 +105,34 @@ public:
     // types), replacing the simulator's own; a null handler removes it, so
     // such frames are only logged.
     void set_handler(uint8_t dev, uint8_t op, int type, Handler handler);
+
+    // Copies of what the library told the bus units: setup blocks, started
+    // devices and clears; filter slots; periodic slots and suspensions.
+    BusDevices bus_devices() const;
+    FilterSlots filter_slots() const;
+    PeriodicSlots periodic_slots() const;
+
+    // Echo the data frames the library transmits (the adapter's loopback).
+    void set_loopback(bool on);
+    // Bus data frames taken for transmission, and the last programming
+    // voltage set (none until the first).
+    AdapterOutputs outputs() const;
+
+    // The SD card, memory area, clock and seed/key service: runs `f` on the
+    // state with the simulator's lock held, for knobs (each has a `mode`)
+    // and inspection.  `f` must not call back into the simulator.
+    template <typename F> decltype(auto) with_sd_card(F &&f) { std::lock_guard lock(mu_); return f(sd_card_); }
+    template <typename F> decltype(auto) with_memory(F &&f) { std::lock_guard lock(mu_); return f(memory_); }
+    template <typename F> decltype(auto) with_clock(F &&f) { std::lock_guard lock(mu_); return f(clock_); }
+    template <typename F> decltype(auto) with_security(F &&f) { std::lock_guard lock(mu_); return f(security_); }
+
+    // Option frames (sim/adapter_options.h), analogue and digital I/O
+    // (sim/adapter_io.h) and K-line initialisations (sim/kline_init.h):
+    // copies for inspection, and `with_` access for knobs (readings, key
+    // bytes, responses) under the simulator's lock.
+    AdapterOptions adapter_options() const { std::lock_guard lock(mu_); return options_state_; }
+    template <typename F> decltype(auto) with_io(F &&f) { std::lock_guard lock(mu_); return f(io_); }
+    template <typename F> decltype(auto) with_kline_init(F &&f) { std::lock_guard lock(mu_); return f(kline_init_); }
 
     // True once everything queued has been written to the terminal.
     bool wait_sent(std::chrono::milliseconds timeout);
@@ -106,6 +149,7 @@ private:
     void wake();
     void run();
     void read_master();
+    void receive(std::span<const uint8_t> bytes, uint32_t ticks);
     void handle(const Frame &frame, uint32_t ticks);
     void queue_locked(std::vector<uint8_t> bytes, Clock::time_point due);
 
@@ -123,10 +167,22 @@ private:
     // One state struct per concern, each with its own file that adds its
     // handlers to the table in the constructor.
     AdapterIdentity identity_;
+    SdCard sd_card_;
+    AdapterMemory memory_;
+    AdapterClock clock_;
+    SecurityService security_;
+    AdapterOutputs outputs_;
+    BusDevices bus_;
+    FilterSlots filters_;
+    PeriodicSlots periodic_;
+    AdapterOptions options_state_;
+    AdapterIo io_;
+    KLineInit kline_init_;
     OutputQueue out_;
     bool silent_ = false;
     std::chrono::milliseconds reply_delay_{0};
     FrameCutter cutter_;
+    InputPacer in_;
 
     FrameLog log_;
 };

@@ -1,0 +1,166 @@
+// write_bench - how close a blocking PassThruWriteMsgs comes to the serial
+// link's own limit, and what it costs the caller's CPU.
+//
+// The simulated adapter paces both directions at 115200 baud (10 bits a
+// byte), as the real link does.  For each write the bytes the link had to
+// carry are the frames the adapter received during the call (the barrier
+// query included) and the barrier's reply; their byte time is the least
+// wall time any implementation could take.  Figures per write:
+//   link_ms      byte time of those bytes
+//   wall_ms      the call's wall time
+//   rate_pct     link_ms / wall_ms: share of the link's byte rate reached (target >= 97)
+//   cpu_ms       CPU time of the calling thread, i.e. the library's
+//   cpu_pct      cpu_ms / wall_ms (target <= 5)
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "j2534.h"
+#include "passthru/channels.h"
+#include "sim/output_queue.h"
+#include "sim/simulator.h"
+
+namespace {
+
+using orvane::sim::OutputQueue;
+using orvane::sim::Simulator;
+
+constexpr uint32_t kPort = 7;
+constexpr size_t kVersionReplyBytes = orvane::sim::kHeaderSize + 2;  // the simulator's two-byte version
+
+Simulator *sim = nullptr;
+
+double thread_cpu_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+size_t link_bytes_received()
+{
+    size_t bytes = 0;
+    for (const auto &f : sim->log().frames())
+        bytes += orvane::sim::kHeaderSize + f.data.size();
+    return bytes;
+}
+
+struct Totals {
+    double link_ms = 0, wall_ms = 0, cpu_ms = 0;
+};
+
+void run_writes(benchmark::State &state, const char *what, uint32_t channel, std::vector<PASSTHRU_MSG> &msgs)
+{
+    Totals t;
+    for (auto _ : state) {
+        sim->log().clear();
+        uint32_t n = static_cast<uint32_t>(msgs.size());
+        const double cpu0 = thread_cpu_ms();
+        const auto t0 = std::chrono::steady_clock::now();
+        const int32_t rc = PassThruWriteMsgs(channel, msgs.data(), &n, 0);
+        const auto t1 = std::chrono::steady_clock::now();
+        const double cpu1 = thread_cpu_ms();
+        if (rc != STATUS_NOERROR || n != msgs.size()) {
+            state.SkipWithError(("PassThruWriteMsgs returned " + std::to_string(rc)).c_str());
+            return;
+        }
+        const double wall = std::chrono::duration<double, std::milli>(t1 - t0).count();
+        state.SetIterationTime(wall / 1e3);
+        const size_t bytes = link_bytes_received() + kVersionReplyBytes;
+        t.link_ms += std::chrono::duration<double, std::milli>(OutputQueue::link_time(bytes)).count();
+        t.wall_ms += wall;
+        t.cpu_ms += cpu1 - cpu0;
+    }
+    const double k = static_cast<double>(state.iterations());
+    state.counters["link_ms"] = t.link_ms / k;
+    state.counters["wall_ms"] = t.wall_ms / k;
+    state.counters["rate_pct"] = 100.0 * t.link_ms / t.wall_ms;
+    state.counters["cpu_ms"] = t.cpu_ms / k;
+    state.counters["cpu_pct"] = 100.0 * t.cpu_ms / t.wall_ms;
+    std::printf("%s: link %.1f ms, wall %.1f ms, %.2f%% of the link's byte rate (target >= 97); "
+                "library CPU %.2f ms, %.2f%% of wall (target <= 5)\n",
+                what, t.link_ms / k, t.wall_ms / k, 100.0 * t.link_ms / t.wall_ms, t.cpu_ms / k,
+                100.0 * t.cpu_ms / t.wall_ms);
+}
+
+PASSTHRU_MSG message(uint32_t protocol, uint32_t flags, size_t payload)
+{
+    PASSTHRU_MSG m;
+    std::memset(&m, 0, sizeof m);
+    m.ProtocolID = protocol;
+    m.TxFlags = flags;
+    const uint8_t id[4] = {0, 0, 0x07, 0xE0};
+    std::memcpy(m.Data, id, sizeof id);
+    for (size_t i = 0; i < payload; ++i)
+        m.Data[4 + i] = static_cast<uint8_t>(i);
+    m.DataSize = static_cast<uint32_t>(4 + payload);
+    return m;
+}
+
+// One ISO 15765 message of 4095 payload bytes: a first frame, 585
+// consecutive frames and the terminating frame, in one batch.
+void BM_Iso15765Message4095(benchmark::State &state)
+{
+    std::vector<PASSTHRU_MSG> msgs{message(ISO15765, BLOCKING_WRITE, 4095)};
+    run_writes(state, "4095-byte ISO 15765 message", 6, msgs);
+}
+
+// 1000 classic CAN messages of 8 data bytes: one batch of 1000 frames.
+void BM_Can1000Messages(benchmark::State &state)
+{
+    std::vector<PASSTHRU_MSG> msgs(1000, message(CAN, 0, 8));
+    msgs.back().TxFlags = BLOCKING_WRITE;
+    run_writes(state, "1000 CAN messages", 5, msgs);
+}
+
+BENCHMARK(BM_Iso15765Message4095)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Can1000Messages)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    // A private installation root with the simulated adapter as COM7.
+    std::string root = (std::filesystem::temp_directory_path() / "orvane-bench-XXXXXX").string();
+    if (::mkdtemp(root.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    ::setenv("ORVANE_ROOT", root.c_str(), 1);
+    int rc = 0;
+    {
+        orvane::sim::Options options;
+        options.com_port = kPort;
+        options.root = root;
+        options.pace = true;
+        auto simulator = std::make_unique<Simulator>(options);
+        simulator->start();
+        sim = simulator.get();
+        uint32_t device = 0;
+        if (PassThruOpen("COM7", &device) != STATUS_NOERROR) {
+            std::fprintf(stderr, "write_bench: the simulated adapter was not found\n");
+            rc = 1;
+        } else {
+            // The channels as a connect leaves them; nothing here depends on
+            // what a connect sends.
+            tenq::ChannelStatus |= tenq::ChannelBit(5) | tenq::ChannelBit(6);
+            tenq::CANSetup.iso15765_tx_data_length = 8;
+            benchmark::RunSpecifiedBenchmarks();
+            PassThruClose(device);
+        }
+        simulator->stop();
+        sim = nullptr;
+    }
+    benchmark::Shutdown();
+    std::filesystem::remove_all(root);
+    return rc;
+}

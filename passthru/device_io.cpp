@@ -1,0 +1,111 @@
+// device_io.cpp - the adapter's own inputs and outputs: analogue reads,
+// digital reads and writes, and the display test.
+// Touches: the reply slots AdcReadings and DioReadings.
+#include <cstring>
+
+#include "passthru/debug.h"
+#include "passthru/ioctl.h"
+#include "passthru/jmsg.h"
+#include "passthru/link.h"
+
+namespace tenq
+{
+
+namespace
+{
+
+// The reply slots cannot tell these readings from "no reply yet": the
+// adapter never reports them.
+constexpr uint16_t kAdcWaiting = 0xFFFF;
+constexpr uint8_t kDioWaiting = 0xFF;
+constexpr uint32_t kMillivoltsPerAdcUnit = 10;
+
+// The display test frame: command byte 2, two zero bytes, then the text.
+constexpr uint8_t kLcdTextCommand = 2;
+constexpr char kLcdTestText[] = "IOT Test";
+constexpr uint8_t kLcdTestFrameSize = 19;
+
+} // namespace
+
+int32_t IoctlReadAnalog(const char *name, uint8_t input, uint32_t *pValue)
+{
+    DbgMsg(DBG_API, name);
+    if (pValue == nullptr) {
+        DbgMsg(DBG_ERROR, kIoctlNullParameter);
+        return ERR_NULL_PARAMETER;
+    }
+    AdcReadings[input] = kAdcWaiting;
+    const int32_t rc = JmsgSendCmd(JMSG_ADC, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 1, &input, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl: ADC read JmsgSendCmd returned %ld",
+                  static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    if (!JmsgWaitReply([input] { return AdcReadings[input] < kAdcWaiting; })) {
+        DbgMsg(DBG_ERROR, "PassThruIoctl ADC read timeout");
+        return ERR_TIMEOUT;
+    }
+    *pValue = uint32_t{AdcReadings[input]} * kMillivoltsPerAdcUnit;
+    return STATUS_NOERROR;
+}
+
+int32_t IoctlReadDigital(const char *name, uint8_t input, uint32_t *pValue)
+{
+    DbgMsg(DBG_API, name);
+    if (pValue == nullptr) {
+        DbgMsg(DBG_ERROR, kIoctlNullParameter);
+        return ERR_NULL_PARAMETER;
+    }
+    DioReadings[input] = kDioWaiting;
+    const int32_t rc = JmsgSendCmd(JMSG_DIO, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 1, &input, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl: DIO read JmsgSendCmd returned %ld",
+                  static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    if (!JmsgWaitReply([input] { return DioReadings[input] < kDioWaiting; })) {
+        DbgMsg(DBG_ERROR, "PassThruIoctl DIO read timeout");
+        return ERR_TIMEOUT;
+    }
+    *pValue = DioReadings[input];
+    return STATUS_NOERROR;
+}
+
+int32_t IoctlWriteDigital(const char *name, uint8_t output, const uint32_t *pValue)
+{
+    DbgMsg(DBG_API, name);
+    if (pValue == nullptr) {
+        DbgMsg(DBG_ERROR, kIoctlNullParameter);
+        return ERR_NULL_PARAMETER;
+    }
+    const uint8_t data[2] = {output, static_cast<uint8_t>(*pValue)};
+    const int32_t rc =
+        JmsgSendCmd(JMSG_DIO, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, 0, sizeof data, data, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl: DIO write JmsgSendCmd returned %ld",
+                  static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    return STATUS_NOERROR;
+}
+
+int32_t IoctlWriteLcdTest()
+{
+    JMSG msg;
+    std::memset(&msg, 0, sizeof msg);
+    msg.size = kLcdTestFrameSize;
+    msg.dev = JMSG_LCD;
+    msg.op = JMSG_DEV_WRITE;
+    msg.type = JMSG_TYPE_PLAIN;
+    msg.data[0] = kLcdTextCommand;
+    std::memcpy(msg.data + 3, kLcdTestText, sizeof kLcdTestText); // with its terminator
+    const int32_t rc = JmsgSendMsgs(&msg, 1, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl: LCD write JmsgSendMsgs returned %ld",
+                  static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    return STATUS_NOERROR;
+}
+
+} // namespace tenq
