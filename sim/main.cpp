@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -157,14 +158,17 @@ int main(int argc, char **argv)
     }
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    orvane::sim::Simulator sim(options);
+    // The constructor loads the SD-card folder, so it can fail too.
+    std::unique_ptr<orvane::sim::Simulator> owned;
     try {
-        sim.start();
+        owned = std::make_unique<orvane::sim::Simulator>(options);
+        owned->start();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "orvane-sim: cannot set up COM%u: %s\n", static_cast<unsigned>(options.com_port),
                      e.what());
         return 1;
     }
+    orvane::sim::Simulator &sim = *owned;
 
     std::printf("orvane-sim: adapter on COM%u: %s -> %s\n", static_cast<unsigned>(options.com_port),
                 sim.port_path().c_str(), sim.slave_path().c_str());

@@ -75,7 +75,8 @@ private:
             return 0;
         std::vector<uint8_t> &next = f.reads.front();
         uint32_t n = next.size() < count ? static_cast<uint32_t>(next.size()) : count;
-        std::memcpy(buffer, next.data(), n);
+        if (n != 0)
+            std::memcpy(buffer, next.data(), n);
         next.erase(next.begin(), next.begin() + n);
         if (next.empty())
             f.reads.pop_front();
