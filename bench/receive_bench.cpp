@@ -20,14 +20,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <memory>
-#include <string>
 #include <vector>
 
+#include "bench/bench_sim.h"
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/connection.h"
@@ -44,19 +40,13 @@ namespace {
 using orvane::sim::OutputQueue;
 using orvane::sim::Simulator;
 
-constexpr uint32_t kPort = 7;
 constexpr double kLinkBytesPerSecond = 115200.0 / 10.0;
 constexpr double kCanWireBytes = 20.0;  // header, 2 identifier bytes, 8 data bytes
 constexpr double kLinkFramesPerSecond = kLinkBytesPerSecond / kCanWireBytes;
 
 Simulator *sim = nullptr;
 
-double thread_cpu_ms()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+using bench::thread_cpu_ms;
 
 std::vector<uint8_t> wire(const std::vector<orvane::sim::Frame> &frames)
 {
@@ -351,36 +341,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     std::printf("link limit: %.0f bytes/s, %.0f classic CAN frames/s; x_link = rate / link limit\n",
                 kLinkBytesPerSecond, kLinkFramesPerSecond);
-    // A private installation root with the simulated adapter as COM7.
-    std::string root = (std::filesystem::temp_directory_path() / "orvane-bench-XXXXXX").string();
-    if (::mkdtemp(root.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    ::setenv("ORVANE_ROOT", root.c_str(), 1);
-    int rc = 0;
-    {
-        orvane::sim::Options options;
-        options.com_port = kPort;
-        options.root = root;
-        options.pace = true;
-        auto simulator = std::make_unique<Simulator>(options);
-        simulator->start();
-        sim = simulator.get();
-        uint32_t device = 0;
-        if (PassThruOpen("COM7", &device) != STATUS_NOERROR) {
-            std::fprintf(stderr, "receive_bench: the simulated adapter was not found\n");
-            rc = 1;
-        } else {
-            // The channels as a connect and a flow-control filter leave them;
-            // the benchmarks set the slots and bits they need directly.
-            benchmark::RunSpecifiedBenchmarks();
-            PassThruClose(device);
-        }
-        simulator->stop();
-        sim = nullptr;
-    }
-    benchmark::Shutdown();
-    std::filesystem::remove_all(root);
-    return rc;
+    // The channels as a connect and a flow-control filter leave them;
+    // the benchmarks set the slots and bits they need directly.
+    return bench::run_with_simulator("receive_bench", sim, nullptr);
 }

@@ -15,14 +15,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <filesystem>
-#include <memory>
-#include <string>
 #include <vector>
 
+#include "bench/bench_sim.h"
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "sim/output_queue.h"
@@ -33,17 +29,11 @@ namespace {
 using orvane::sim::OutputQueue;
 using orvane::sim::Simulator;
 
-constexpr uint32_t kPort = 7;
 constexpr size_t kVersionReplyBytes = orvane::sim::kHeaderSize + 2;  // the simulator's two-byte version
 
 Simulator *sim = nullptr;
 
-double thread_cpu_ms()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
+using bench::thread_cpu_ms;
 
 size_t link_bytes_received()
 {
@@ -129,38 +119,10 @@ BENCHMARK(BM_Can1000Messages)->UseManualTime()->Iterations(3)->Unit(benchmark::k
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    // A private installation root with the simulated adapter as COM7.
-    std::string root = (std::filesystem::temp_directory_path() / "orvane-bench-XXXXXX").string();
-    if (::mkdtemp(root.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    ::setenv("ORVANE_ROOT", root.c_str(), 1);
-    int rc = 0;
-    {
-        orvane::sim::Options options;
-        options.com_port = kPort;
-        options.root = root;
-        options.pace = true;
-        auto simulator = std::make_unique<Simulator>(options);
-        simulator->start();
-        sim = simulator.get();
-        uint32_t device = 0;
-        if (PassThruOpen("COM7", &device) != STATUS_NOERROR) {
-            std::fprintf(stderr, "write_bench: the simulated adapter was not found\n");
-            rc = 1;
-        } else {
-            // The channels as a connect leaves them; nothing here depends on
-            // what a connect sends.
-            tenq::ChannelStatus |= tenq::ChannelBit(5) | tenq::ChannelBit(6);
-            tenq::CANSetup.iso15765_tx_data_length = 8;
-            benchmark::RunSpecifiedBenchmarks();
-            PassThruClose(device);
-        }
-        simulator->stop();
-        sim = nullptr;
-    }
-    benchmark::Shutdown();
-    std::filesystem::remove_all(root);
-    return rc;
+    return bench::run_with_simulator("write_bench", sim, [] {
+        // The channels as a connect leaves them; nothing here depends on
+        // what a connect sends.
+        tenq::ChannelStatus |= tenq::ChannelBit(5) | tenq::ChannelBit(6);
+        tenq::CANSetup.iso15765_tx_data_length = 8;
+    });
 }

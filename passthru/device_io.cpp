@@ -25,6 +25,24 @@ constexpr uint8_t kLcdTextCommand = 2;
 constexpr char kLcdTestText[] = "IOT Test";
 constexpr uint8_t kLcdTestFrameSize = 19;
 
+// Asks the adapter for input `input` of `dev` and waits until `landed()`
+// sees the reading in its reply slot; `what` names the device in the texts.
+template <typename Landed>
+int32_t request_reading(uint8_t dev, uint8_t input, const char *what, Landed landed)
+{
+    const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 1, &input, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl: %s read JmsgSendCmd returned %ld", what,
+                  static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    if (!JmsgWaitReply(landed)) {
+        DbgPrintf(DBG_ERROR, "PassThruIoctl %s read timeout", what);
+        return ERR_TIMEOUT;
+    }
+    return STATUS_NOERROR;
+}
+
 } // namespace
 
 int32_t IoctlReadAnalog(const char *name, uint8_t input, uint32_t *pValue)
@@ -35,16 +53,10 @@ int32_t IoctlReadAnalog(const char *name, uint8_t input, uint32_t *pValue)
         return ERR_NULL_PARAMETER;
     }
     AdcReadings[input] = kAdcWaiting;
-    const int32_t rc = JmsgSendCmd(JMSG_ADC, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 1, &input, 0);
-    if (rc != 0) {
-        DbgPrintf(DBG_ERROR, "PassThruIoctl: ADC read JmsgSendCmd returned %ld",
-                  static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    if (!JmsgWaitReply([input] { return AdcReadings[input] < kAdcWaiting; })) {
-        DbgMsg(DBG_ERROR, "PassThruIoctl ADC read timeout");
-        return ERR_TIMEOUT;
-    }
+    if (int32_t rc = request_reading(JMSG_ADC, input, "ADC",
+                                     [input] { return AdcReadings[input] < kAdcWaiting; });
+        rc != STATUS_NOERROR)
+        return rc;
     *pValue = uint32_t{AdcReadings[input]} * kMillivoltsPerAdcUnit;
     return STATUS_NOERROR;
 }
@@ -57,16 +69,10 @@ int32_t IoctlReadDigital(const char *name, uint8_t input, uint32_t *pValue)
         return ERR_NULL_PARAMETER;
     }
     DioReadings[input] = kDioWaiting;
-    const int32_t rc = JmsgSendCmd(JMSG_DIO, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 1, &input, 0);
-    if (rc != 0) {
-        DbgPrintf(DBG_ERROR, "PassThruIoctl: DIO read JmsgSendCmd returned %ld",
-                  static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    if (!JmsgWaitReply([input] { return DioReadings[input] < kDioWaiting; })) {
-        DbgMsg(DBG_ERROR, "PassThruIoctl DIO read timeout");
-        return ERR_TIMEOUT;
-    }
+    if (int32_t rc = request_reading(JMSG_DIO, input, "DIO",
+                                     [input] { return DioReadings[input] < kDioWaiting; });
+        rc != STATUS_NOERROR)
+        return rc;
     *pValue = DioReadings[input];
     return STATUS_NOERROR;
 }

@@ -15,11 +15,7 @@ int32_t BuildFilterFrame(uint32_t ChannelID, uint8_t slot, uint8_t type, const P
     const uint8_t dev = ChannelDevice(ChannelID);
     if (dev == 0)
         return ERR_INVALID_CHANNEL_ID;
-    std::memset(&frame, 0, sizeof frame);
-    frame.id = slot;
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
-    frame.type = type;
+    EmptyWriteFrame(frame, slot, dev, type);
     // Beyond the record there is nothing to read, and the sums below stay small.
     if (msg.DataSize > PASSTHRU_MSG_DATA_SIZE)
         return ERR_INVALID_MSG;

@@ -73,16 +73,6 @@ int32_t send_and_store(uint32_t slot, const JMSG (&frames)[kFrames], uint32_t Fi
     return STATUS_NOERROR;
 }
 
-// The third frame of a filter without flow control, and the frames of a stop.
-void empty_frame(JMSG &frame, uint8_t slot, uint8_t dev, uint8_t type)
-{
-    std::memset(&frame, 0, sizeof frame);
-    frame.id = slot;
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
-    frame.type = type;
-}
-
 } // namespace
 
 int32_t StopMsgFilter(uint32_t ChannelID, uint32_t MsgID)
@@ -106,9 +96,9 @@ int32_t StopMsgFilter(uint32_t ChannelID, uint32_t MsgID)
 
     const uint8_t slot = static_cast<uint8_t>(MsgID);
     JMSG frames[kFrames];
-    empty_frame(frames[kMask], slot, dev, JMSG_TYPE_MASK);
-    empty_frame(frames[kPattern], slot, dev, JMSG_TYPE_PATTERN);
-    empty_frame(frames[kFlow], slot, dev, JMSG_TYPE_FLOW);
+    EmptyWriteFrame(frames[kMask], slot, dev, JMSG_TYPE_MASK);
+    EmptyWriteFrame(frames[kPattern], slot, dev, JMSG_TYPE_PATTERN);
+    EmptyWriteFrame(frames[kFlow], slot, dev, JMSG_TYPE_FLOW);
     ClearRxBuffer(ChannelID);
     return send_and_store(MsgID, frames, 0, "PassThruStopMsgFilter failed");
 }
@@ -196,7 +186,7 @@ extern "C" int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterTyp
         KeepPadTargetLength(*setup, *pFlowControlMsg);
     } else {
         // Tells the adapter that the slot has no flow-control message.
-        empty_frame(frames[kFlow], slot, frames[kMask].dev, JMSG_TYPE_FLOW);
+        EmptyWriteFrame(frames[kFlow], slot, frames[kMask].dev, JMSG_TYPE_FLOW);
     }
 
     ClearRxBuffer(ChannelID);

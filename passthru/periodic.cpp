@@ -4,8 +4,6 @@
 // message (the start's 11-bit rule).
 #include "passthru/periodic.h"
 
-#include <cstring>
-
 #include "passthru/channels.h"
 #include "passthru/connection.h"
 #include "passthru/debug.h"
@@ -106,11 +104,8 @@ int32_t suspend_or_resume(uint32_t ChannelID, uint8_t flag, const CallTexts &tex
     if (dev == 0)
         return fail(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
     JMSG frame;
-    std::memset(&frame, 0, sizeof frame);
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
+    EmptyWriteFrame(frame, 0, dev, JMSG_TYPE_PLAIN);
     frame.flags = flag;
-    frame.type = JMSG_TYPE_PLAIN;
     return send(frame, texts);
 }
 
@@ -131,11 +126,7 @@ int32_t StopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
         return fail("PassThruStopPeriodicMsg message ID belongs to another channel",
                     ERR_INVALID_MSG_ID);
     JMSG frame;
-    std::memset(&frame, 0, sizeof frame);
-    frame.id = static_cast<uint8_t>(MsgID);
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
-    frame.type = JMSG_TYPE_PERIODIC;
+    EmptyWriteFrame(frame, static_cast<uint8_t>(MsgID), dev, JMSG_TYPE_PERIODIC);
     if (int32_t rc = send(frame, kStop); rc != 0)
         return rc;
     jmsg_periodic_msg[MsgID] = frame;

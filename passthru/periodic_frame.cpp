@@ -99,11 +99,7 @@ int32_t BuildPeriodicFrame(uint32_t ChannelID, const PASSTHRU_MSG &msg, uint8_t 
     const uint8_t dev = ChannelDevice(ChannelID);
     if (dev == 0)
         return ERR_INVALID_CHANNEL_ID;
-    std::memset(&frame, 0, sizeof frame);
-    frame.id = slot;
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
-    frame.type = JMSG_TYPE_PERIODIC;
+    EmptyWriteFrame(frame, slot, dev, JMSG_TYPE_PERIODIC);
     put_le32(frame.timestamp, interval);
     // Beyond the record there is nothing to read, and the sums below stay small.
     if (msg.DataSize > PASSTHRU_MSG_DATA_SIZE)

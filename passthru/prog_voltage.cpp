@@ -17,10 +17,14 @@ constexpr uint32_t kMaxMillivolts = 5000;   // the output's ceiling
 constexpr uint32_t kSettleMs = 500;         // the output needs this to reach its level
 constexpr uint32_t kDacSetupSize = sizeof(DAC_SETUP);
 
-// Logs the call, then checks the pin before the voltage; on success the
-// value to send is in `millivolts`.
-int32_t check_pin_and_voltage(uint32_t PinNumber, uint32_t Voltage, uint16_t &millivolts)
+// Checks the connection, logs the call, then checks the pin before the
+// voltage; on success the value to send is in `millivolts`.
+int32_t check_arguments(uint32_t PinNumber, uint32_t Voltage, uint16_t &millivolts)
 {
+    if (JmsgCheckConnection() != STATUS_NOERROR) {
+        DbgMsg(DBG_ERROR, "PassThruSetProgrammingVoltage device not connected");
+        return ERR_DEVICE_NOT_CONNECTED;
+    }
     DbgPrintf(DBG_API, "PassThruSetProgrammingVoltage(%ld, %ld)",
               static_cast<long>(static_cast<int32_t>(PinNumber)),
               static_cast<long>(static_cast<int32_t>(Voltage)));
@@ -60,38 +64,21 @@ int32_t set_voltage(uint32_t PinNumber, uint16_t millivolts)
     return STATUS_NOERROR;
 }
 
-int32_t check_connection()
-{
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruSetProgrammingVoltage device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    return STATUS_NOERROR;
-}
-
 }  // namespace
 
 #ifdef TENQ_OLD_API
 extern "C" int32_t PassThruSetProgrammingVoltage(uint32_t PinNumber, uint32_t Voltage)
 {
-    int32_t rc = check_connection();
-    if (rc != STATUS_NOERROR)
-        return rc;
     uint16_t millivolts = 0;
-    rc = check_pin_and_voltage(PinNumber, Voltage, millivolts);
-    if (rc != STATUS_NOERROR)
+    if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
         return rc;
     return set_voltage(PinNumber, millivolts);
 }
 #else
 extern "C" int32_t PassThruSetProgrammingVoltage(uint32_t DeviceID, uint32_t PinNumber, uint32_t Voltage)
 {
-    int32_t rc = check_connection();
-    if (rc != STATUS_NOERROR)
-        return rc;
     uint16_t millivolts = 0;
-    rc = check_pin_and_voltage(PinNumber, Voltage, millivolts);
-    if (rc != STATUS_NOERROR)
+    if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
         return rc;
     if (!DeviceIdValid(DeviceID))
         return ERR_INVALID_DEVICE_ID;

@@ -2,10 +2,21 @@
 // Writes iso15765_tx_data_length of a setup block (KeepPadTargetLength).
 #include "passthru/tx_frame.h"
 
+#include <cstring>
+
 #include "passthru/can_fd.h"
 
 namespace tenq
 {
+
+void EmptyWriteFrame(JMSG &frame, uint8_t slot, uint8_t dev, uint8_t type)
+{
+    std::memset(&frame, 0, sizeof frame);
+    frame.id = slot;
+    frame.dev = dev;
+    frame.op = JMSG_DEV_WRITE;
+    frame.type = type;
+}
 
 uint8_t CanFrameFlags(uint32_t TxFlags)
 {

@@ -9,6 +9,7 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
+#include "passthru/jmsg.h"
 
 namespace tenq
 {
@@ -23,6 +24,10 @@ constexpr uint8_t JMSG_FLAG_EXT_ADDR = 0x20; // extended address byte follows th
 constexpr uint32_t kCanIdBytes = 4;
 // An 11-bit identifier travels as the last two of them.
 constexpr uint32_t kCan11BitIdBytes = 2;
+
+// A zeroed frame that writes into table slot `slot` of device `dev`: the
+// start of every filter and periodic frame, and the whole of a stop.
+void EmptyWriteFrame(JMSG &frame, uint8_t slot, uint8_t dev, uint8_t type);
 
 // The identifier and FD bits of a frame for a CAN or ISO 15765 channel.
 uint8_t CanFrameFlags(uint32_t TxFlags);

@@ -5,17 +5,13 @@
 #include <cstring>
 
 #include "passthru/byteorder.h"
+#include "passthru/frame.h"
 
 namespace tenq {
 
 void tx_frame_header(JMSG &frame, uint8_t dev, uint8_t flags, uint8_t size, uint32_t timeout_ms)
 {
-    frame.id = 0;
-    frame.size = size;
-    frame.dev = dev;
-    frame.op = JMSG_DEV_WRITE;
-    frame.flags = flags;
-    frame.type = JMSG_TYPE_DATA;
+    jmsg_set_header(frame, dev, JMSG_DEV_WRITE, JMSG_TYPE_DATA, flags, size);
     put_le32(frame.timestamp, timeout_ms);
 }
 

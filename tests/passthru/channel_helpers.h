@@ -4,28 +4,22 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <thread>
 #include <vector>
 
 #include "j2534.h"
 #include "sim/simulator.h"
+#include "tests/passthru/write_test_support.h"
 
 namespace tenq_test
 {
 
+// The flags last, as most of these tests leave them zero.
 inline PASSTHRU_MSG make_msg(uint32_t protocol, const std::vector<uint8_t> &data,
                              uint32_t tx_flags = 0)
 {
-    PASSTHRU_MSG msg;
-    std::memset(&msg, 0, sizeof msg);
-    msg.ProtocolID = protocol;
-    msg.TxFlags = tx_flags;
-    msg.DataSize = static_cast<uint32_t>(data.size());
-    if (!data.empty())
-        std::memcpy(msg.Data, data.data(), data.size());
-    return msg;
+    return make_msg(protocol, tx_flags, data);
 }
 
 inline std::vector<uint8_t> msg_bytes(const PASSTHRU_MSG &msg, uint32_t count)

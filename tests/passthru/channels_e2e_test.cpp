@@ -5,13 +5,11 @@
 
 #include <vector>
 
-#include "sim/sim_fixture.h"
 #include "tests/passthru/channel_helpers.h"
-#include "tests/passthru/library_loader.h"
+#include "tests/passthru/library_sim_fixture.h"
 
 using orvane::sim::Frame;
 using tenq_test::eventually;
-using tenq_test::Library;
 using tenq_test::make_msg;
 using tenq_test::msg_bytes;
 
@@ -44,29 +42,14 @@ std::vector<uint8_t> kline_block(uint32_t baud)
     return b;
 }
 
-class ChannelsEndToEnd : public orvane::sim::SimFixture
+class ChannelsEndToEnd : public tenq_test::LibrarySimTest
 {
   protected:
     void SetUp() override
     {
-        SimFixture::SetUp();
-        sim_ = &start_sim(7);
-        ASSERT_EQ(lib.Open("COM7", &device), 0);
+        LibrarySimTest::SetUp();
         ASSERT_EQ(device, 7u);
     }
-
-    uint32_t connect(uint32_t protocol, uint32_t flags = 0, uint32_t baud = 500000)
-    {
-        uint32_t ch = 0;
-        EXPECT_EQ(lib.Connect(device, protocol, flags, baud, &ch), 0) << lib.last_error();
-        return ch;
-    }
-
-    orvane::sim::Simulator &sim() { return *sim_; }
-
-    Library lib;
-    uint32_t device = 0;
-    orvane::sim::Simulator *sim_ = nullptr;
 };
 
 } // namespace

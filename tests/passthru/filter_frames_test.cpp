@@ -9,6 +9,7 @@
 #include "tests/passthru/channel_helpers.h"
 
 using namespace tenq;
+using tenq_test::counting;
 using tenq_test::make_msg;
 
 namespace
@@ -29,14 +30,6 @@ Built build(uint32_t channel, uint8_t type, const PASSTHRU_MSG &msg,
 }
 
 const FlowControlBytes kDefaultFlow{0, 0, 8, 0xCC};
-
-std::vector<uint8_t> bytes(size_t n, uint8_t first = 0)
-{
-    std::vector<uint8_t> out(n);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<uint8_t>(first + i);
-    return out;
-}
 
 } // namespace
 
@@ -107,7 +100,7 @@ TEST(FilterFrames, FlowFrameCarriesThePciBytesAndPadsBehindTheIdentifier)
 
     // Nine bytes behind a 29-bit identifier grow to the next CAN FD length,
     // or stay when the transmit length is below them.
-    std::vector<uint8_t> data = bytes(10, 0x40);
+    std::vector<uint8_t> data = counting(10, 0x40);
     const PASSTHRU_MSG fd =
         make_msg(ISO15765, data, ISO15765_FRAME_PAD | CAN_29BIT_ID | CAN_FD_FRAME);
     const FlowControlBytes fd_flow{0, 0, 64, 0x55};
@@ -127,34 +120,34 @@ TEST(FilterFrames, FlowFrameCarriesThePciBytesAndPadsBehindTheIdentifier)
 TEST(FilterFrames, MessagesNoFrameCanCarryAreRefused)
 {
     // 68 data bytes after trimming fit; one more does not.
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, bytes(70))).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, bytes(71))).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, bytes(68), CAN_29BIT_ID)).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, bytes(69), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, bytes(68))).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, bytes(69))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(70))).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(71))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(68), CAN_29BIT_ID)).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(69), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, counting(68))).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, counting(69))).rc, ERR_INVALID_MSG);
     // A CAN message without its four identifier bytes.
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, bytes(3))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(3))).rc, ERR_INVALID_MSG);
 
     // The flow frame adds three bytes, then the padding.
     EXPECT_EQ(
-        build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, bytes(65), CAN_29BIT_ID), &kDefaultFlow).rc,
+        build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, counting(65), CAN_29BIT_ID), &kDefaultFlow).rc,
         STATUS_NOERROR);
     EXPECT_EQ(
-        build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, bytes(66), CAN_29BIT_ID), &kDefaultFlow).rc,
+        build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, counting(66), CAN_29BIT_ID), &kDefaultFlow).rc,
         ERR_INVALID_MSG);
     const FlowControlBytes wide{0, 0, 255, 0xCC};
     Built b = build(6, JMSG_TYPE_FLOW,
-                    make_msg(ISO15765, bytes(62), CAN_29BIT_ID | ISO15765_FRAME_PAD), &wide);
+                    make_msg(ISO15765, counting(62), CAN_29BIT_ID | ISO15765_FRAME_PAD), &wide);
     EXPECT_EQ(b.rc, STATUS_NOERROR);
     EXPECT_EQ(b.frame.size, 68);
     // Past 64 bytes no CAN length is left, so padding would run to 255.
-    EXPECT_EQ(build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, bytes(66), ISO15765_FRAME_PAD), &wide).rc,
+    EXPECT_EQ(build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, counting(66), ISO15765_FRAME_PAD), &wide).rc,
               ERR_INVALID_MSG);
 
-    PASSTHRU_MSG huge = make_msg(CAN, bytes(8));
+    PASSTHRU_MSG huge = make_msg(CAN, counting(8));
     huge.DataSize = 0xFFFFFFFFu;
     EXPECT_EQ(build(5, JMSG_TYPE_MASK, huge).rc, ERR_INVALID_MSG);
     EXPECT_EQ(build(6, JMSG_TYPE_FLOW, huge, &wide).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(37, JMSG_TYPE_MASK, make_msg(CAN, bytes(4))).rc, ERR_INVALID_CHANNEL_ID);
+    EXPECT_EQ(build(37, JMSG_TYPE_MASK, make_msg(CAN, counting(4))).rc, ERR_INVALID_CHANNEL_ID);
 }

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "sim/setup_blocks.h"
-#include "sim/sim_fixture.h"
 #include "tests/passthru/channel_helpers.h"
-#include "tests/passthru/library_loader.h"
+#include "tests/passthru/library_sim_fixture.h"
 
 using orvane::sim::Frame;
 using tenq_test::eventually;
@@ -21,23 +20,14 @@ using tenq_test::msg_bytes;
 namespace
 {
 
-class IoctlEndToEnd : public orvane::sim::SimFixture
+class IoctlEndToEnd : public tenq_test::LibrarySimTest
 {
   protected:
     void SetUp() override
     {
-        SimFixture::SetUp();
-        sim_ = &start_sim(7);
-        ASSERT_EQ(lib.Open("COM7", &device), 0);
+        LibrarySimTest::SetUp();
         ReadMsgs = lib.bind<decltype(ReadMsgs)>("PassThruReadMsgs");
         WriteMsgs = lib.bind<decltype(WriteMsgs)>("PassThruWriteMsgs");
-    }
-
-    uint32_t connect(uint32_t protocol, uint32_t baud = 500000)
-    {
-        uint32_t ch = 0;
-        EXPECT_EQ(lib.Connect(device, protocol, 0, baud, &ch), 0) << lib.last_error();
-        return ch;
     }
 
     int32_t set(uint32_t channel, std::vector<SCONFIG> items)
@@ -91,11 +81,6 @@ class IoctlEndToEnd : public orvane::sim::SimFixture
             done);
     }
 
-    orvane::sim::Simulator &sim() { return *sim_; }
-
-    Library lib;
-    uint32_t device = 0;
-    orvane::sim::Simulator *sim_ = nullptr;
     int32_t (*ReadMsgs)(uint32_t, PASSTHRU_MSG *, uint32_t *, uint32_t) = nullptr;
     int32_t (*WriteMsgs)(uint32_t, PASSTHRU_MSG *, uint32_t *, uint32_t) = nullptr;
 };
@@ -167,7 +152,7 @@ TEST_F(IoctlEndToEnd, FiveBaudInitGivesTheEcusKeyBytes)
         init.key_byte1 = 0x94;
         init.key_byte2 = 0x08;
     });
-    const uint32_t ch = connect(ISO9141, 10400);
+    const uint32_t ch = connect(ISO9141, 0, 10400);
     uint8_t address = 0x33, keys[2] = {};
     SBYTE_ARRAY in{1, &address}, out{2, keys};
     ASSERT_EQ(lib.Ioctl(ch, FIVE_BAUD_INIT, &in, &out), 0) << lib.last_error();
@@ -183,7 +168,7 @@ TEST_F(IoctlEndToEnd, FiveBaudInitGivesTheEcusKeyBytes)
 
 TEST_F(IoctlEndToEnd, FastInitGivesTheResponseWithoutItsChecksum)
 {
-    const uint32_t ch = connect(ISO14230, 10400);
+    const uint32_t ch = connect(ISO14230, 0, 10400);
     PASSTHRU_MSG msg = make_msg(ISO14230, {0xC1, 0x33, 0xF1, 0x81});
     ASSERT_EQ(lib.Ioctl(ch, FAST_INIT, &msg, &msg), 0) << lib.last_error();
     EXPECT_EQ(msg.DataSize, 6u);
@@ -217,7 +202,7 @@ TEST_F(IoctlEndToEnd, ConfigurationRoundTripsAndReachesTheAdapter)
     EXPECT_EQ(get(iso, BIT_SAMPLE_POINT), 70u);
     EXPECT_TRUE(can_block_when(0x10, [](const auto &b) { return b.sample_point_percent == 70; }));
 
-    const uint32_t kline = connect(ISO9141, 10400);
+    const uint32_t kline = connect(ISO9141, 0, 10400);
     ASSERT_EQ(set(kline, {{P1_MIN, 25}, {TIDLE, 400}}), 0);
     EXPECT_EQ(get(kline, P1_MIN), 24u);
     EXPECT_EQ(get(kline, W5), 400u);

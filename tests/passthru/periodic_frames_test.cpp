@@ -11,6 +11,7 @@
 #include "tests/passthru/channel_helpers.h"
 
 using namespace tenq;
+using tenq_test::counting;
 using tenq_test::make_msg;
 
 namespace
@@ -39,14 +40,6 @@ class PeriodicFrames : public ::testing::Test
         return b;
     }
 };
-
-std::vector<uint8_t> bytes(size_t n, uint8_t first = 0)
-{
-    std::vector<uint8_t> out(n);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<uint8_t>(first + i);
-    return out;
-}
 
 } // namespace
 
@@ -114,7 +107,7 @@ TEST_F(PeriodicFrames, Iso15765FramesAreSingleFramesWithTheirPci)
 
     // Twenty bytes: the CAN FD escape form, 0x00 then the payload length.
     std::vector<uint8_t> long_msg{0x18, 0xDB, 0x33, 0xF1};
-    const std::vector<uint8_t> payload = bytes(16, 0xA0);
+    const std::vector<uint8_t> payload = counting(16, 0xA0);
     long_msg.insert(long_msg.end(), payload.begin(), payload.end());
     b = build(6, make_msg(ISO15765, long_msg, CAN_29BIT_ID | CAN_FD_FRAME));
     ASSERT_EQ(b.rc, STATUS_NOERROR);
@@ -134,25 +127,25 @@ TEST_F(PeriodicFrames, Iso15765FramesAreSingleFramesWithTheirPci)
 TEST_F(PeriodicFrames, MessagesNoFrameCanCarryAreRefused)
 {
     // Shorter than the identifier (and extended address).
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(3))).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(4), ISO15765_ADDR_TYPE)).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(4))).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(5, make_msg(CAN, bytes(1))).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(5, make_msg(CAN, bytes(3), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(3))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(4), ISO15765_ADDR_TYPE)).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(4))).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(5, make_msg(CAN, counting(1))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, make_msg(CAN, counting(3), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
     // Longer than one frame once trimmed, PCI bytes counted.
-    EXPECT_EQ(build(5, make_msg(CAN, bytes(70))).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(5, make_msg(CAN, bytes(71))).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(66), CAN_29BIT_ID)).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(67), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(3, make_msg(ISO9141, bytes(68))).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(4, make_msg(ISO14230, bytes(69))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, make_msg(CAN, counting(70))).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(5, make_msg(CAN, counting(71))).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(66), CAN_29BIT_ID)).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(67), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(3, make_msg(ISO9141, counting(68))).rc, STATUS_NOERROR);
+    EXPECT_EQ(build(4, make_msg(ISO14230, counting(69))).rc, ERR_INVALID_MSG);
     // Padding that would run past 64 bytes to a transmit length of 255.
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(67), ISO15765_FRAME_PAD), false, 100, 255).rc,
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(67), ISO15765_FRAME_PAD), false, 100, 255).rc,
               ERR_INVALID_MSG);
-    EXPECT_EQ(build(6, make_msg(ISO15765, bytes(64), ISO15765_FRAME_PAD), false, 100, 255).rc,
+    EXPECT_EQ(build(6, make_msg(ISO15765, counting(64), ISO15765_FRAME_PAD), false, 100, 255).rc,
               STATUS_NOERROR);
-    PASSTHRU_MSG huge = make_msg(ISO15765, bytes(8), ISO15765_ADDR_TYPE);
+    PASSTHRU_MSG huge = make_msg(ISO15765, counting(8), ISO15765_ADDR_TYPE);
     huge.DataSize = 0xFFFFFFFFu;
     EXPECT_EQ(build(6, huge).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(7, make_msg(CAN, bytes(8))).rc, ERR_INVALID_CHANNEL_ID);
+    EXPECT_EQ(build(7, make_msg(CAN, counting(8))).rc, ERR_INVALID_CHANNEL_ID);
 }

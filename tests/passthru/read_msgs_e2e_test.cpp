@@ -4,76 +4,35 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <vector>
 
 #include "sim/bus_traffic.h"
-#include "sim/sim_fixture.h"
-#include "tests/passthru/library_loader.h"
+#include "tests/passthru/channel_helpers.h"
+#include "tests/passthru/library_sim_fixture.h"
 
 using namespace std::chrono_literals;
 using orvane::sim::CanId;
 using orvane::sim::Frame;
 using orvane::sim::IsoTpShape;
-using tenq_test::Library;
+using tenq_test::bytes_of;
+using tenq_test::counting;
+using tenq_test::make_msg;
 
 namespace {
-
-PASSTHRU_MSG message(uint32_t protocol, const std::vector<uint8_t> &data, uint32_t tx_flags = 0)
-{
-    PASSTHRU_MSG msg;
-    std::memset(&msg, 0, sizeof msg);
-    msg.ProtocolID = protocol;
-    msg.TxFlags = tx_flags;
-    msg.DataSize = static_cast<uint32_t>(data.size());
-    if (!data.empty())
-        std::memcpy(msg.Data, data.data(), data.size());
-    return msg;
-}
-
-std::vector<uint8_t> counting(size_t n, uint8_t first = 0)
-{
-    std::vector<uint8_t> out(n);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<uint8_t>(first + i);
-    return out;
-}
-
-std::vector<uint8_t> join(std::initializer_list<std::vector<uint8_t>> parts)
-{
-    std::vector<uint8_t> out;
-    for (const auto &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 std::vector<uint8_t> data_of(const PASSTHRU_MSG &msg)
 {
     return std::vector<uint8_t>(msg.Data, msg.Data + msg.DataSize);
 }
 
-class ReadEndToEnd : public orvane::sim::SimFixture {
+class ReadEndToEnd : public tenq_test::LibrarySimTest {
 protected:
-    void SetUp() override
-    {
-        SimFixture::SetUp();
-        sim_ = &start_sim(7);
-        ASSERT_EQ(lib.Open("COM7", &device), 0);
-    }
-
-    uint32_t connect(uint32_t protocol, uint32_t flags = 0, uint32_t baud = 500000)
-    {
-        uint32_t ch = 0;
-        EXPECT_EQ(lib.Connect(device, protocol, flags, baud, &ch), 0) << lib.last_error();
-        return ch;
-    }
-
     uint32_t filter(uint32_t channel, uint32_t type, std::vector<uint8_t> mask,
                     std::vector<uint8_t> pattern, std::vector<uint8_t> flow = {})
     {
         const uint32_t protocol = channel;
-        PASSTHRU_MSG m = message(protocol, mask), p = message(protocol, pattern),
-                     f = message(protocol, flow);
+        PASSTHRU_MSG m = make_msg(protocol, mask), p = make_msg(protocol, pattern),
+                     f = make_msg(protocol, flow);
         uint32_t id = 0;
         EXPECT_EQ(lib.StartMsgFilter(channel, type, &m, &p, flow.empty() ? nullptr : &f, &id), 0)
             << lib.last_error();
@@ -116,12 +75,6 @@ protected:
         }
         return out;
     }
-
-    orvane::sim::Simulator &sim() { return *sim_; }
-
-    Library lib;
-    uint32_t device = 0;
-    orvane::sim::Simulator *sim_ = nullptr;
 };
 
 }  // namespace
@@ -146,7 +99,7 @@ TEST_F(ReadEndToEnd, CanChannelResultsRecordsAndTimeStamps)
     EXPECT_EQ(lib.ReadMsgs(ch, msgs, &count, 200), ERR_TIMEOUT);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);  // a lower bound only
     ASSERT_EQ(count, 1u);
-    EXPECT_EQ(data_of(msgs[0]), join({{0x00, 0x00, 0x07, 0xE8}, payload}));
+    EXPECT_EQ(data_of(msgs[0]), bytes_of({{0x00, 0x00, 0x07, 0xE8}, payload}));
     EXPECT_EQ(msgs[0].DataSize, 12u);
     EXPECT_EQ(msgs[0].ExtraDataIndex, 12u);
     EXPECT_EQ(msgs[0].ProtocolID, uint32_t{CAN});
@@ -205,7 +158,7 @@ TEST_F(ReadEndToEnd, Iso15765MessagesSingleSegmentedWrappedAndLong)
     EXPECT_EQ(got[0].RxStatus, uint32_t{START_OF_MESSAGE});
     EXPECT_EQ(got[0].DataSize, 4u);
     EXPECT_EQ(got[0].ExtraDataIndex, 0u);
-    EXPECT_EQ(data_of(got[1]), join({{0, 0, 0x07, 0xE8}, vin}));
+    EXPECT_EQ(data_of(got[1]), bytes_of({{0, 0, 0x07, 0xE8}, vin}));
     EXPECT_EQ(got[1].ExtraDataIndex, 24u);
 
     // 20 consecutive frames: the sequence number wraps without complaint.
@@ -213,7 +166,7 @@ TEST_F(ReadEndToEnd, Iso15765MessagesSingleSegmentedWrappedAndLong)
     orvane::sim::inject_all(sim(), orvane::sim::iso15765_frames(shape, wrapped));
     got = collect(ch, 2);
     ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(data_of(got[1]), join({{0, 0, 0x07, 0xE8}, wrapped}));
+    EXPECT_EQ(data_of(got[1]), bytes_of({{0, 0, 0x07, 0xE8}, wrapped}));
     EXPECT_EQ(lib.last_error(), "No Error");
 
     // A lost consecutive frame is reported, and the message never completes.
@@ -234,7 +187,7 @@ TEST_F(ReadEndToEnd, Iso15765MessagesSingleSegmentedWrappedAndLong)
     got = collect(ch, 2);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[1].DataSize, 4104u);
-    EXPECT_EQ(data_of(got[1]), join({{0, 0, 0x07, 0xE8}, big}));
+    EXPECT_EQ(data_of(got[1]), bytes_of({{0, 0, 0x07, 0xE8}, big}));
     EXPECT_EQ(got[1].RxStatus & (CAN_FD_FRAME | CAN_FD_BRS), uint32_t{CAN_FD_FRAME | CAN_FD_BRS});
 }
 

@@ -15,6 +15,7 @@
 #include "passthru/options.h"
 #include "passthru/rings.h"
 #include "passthru/rx_records.h"
+#include "tests/passthru/payload_helpers.h"
 
 namespace tenq_test {
 
@@ -117,23 +118,6 @@ private:
     std::vector<PASSTHRU_MSG> msgs_;
     tenq::ReadTarget out_;
 };
-
-inline std::vector<uint8_t> bytes_of(std::initializer_list<std::vector<uint8_t>> parts)
-{
-    std::vector<uint8_t> out;
-    for (const auto &p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-// 0, 1, 2 ... as message payload.
-inline std::vector<uint8_t> counting(size_t n, uint8_t first = 0)
-{
-    std::vector<uint8_t> out(n);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<uint8_t>(first + i);
-    return out;
-}
 
 inline std::string last_error()
 {

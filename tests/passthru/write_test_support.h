@@ -1,5 +1,6 @@
 // write_test_support.h - messages, a driven clock and the decoding of what
-// the library wrote, for the tests of the writing side.
+// the library wrote, for the tests of the writing side; channel_helpers.h
+// builds its messages here too.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "j2534.h"
 #include "platform/ticks.h"
 #include "sim/frame.h"
+#include "tests/passthru/payload_helpers.h"
 
 namespace tenq_test {
 
@@ -52,11 +54,9 @@ inline PASSTHRU_MSG make_msg(uint32_t protocol, uint32_t tx_flags, const std::ve
 }
 
 // Identifier bytes, then `payload_size` bytes counting up from `first`.
-inline std::vector<uint8_t> id_and_payload(std::vector<uint8_t> id, size_t payload_size, uint8_t first = 0)
+inline std::vector<uint8_t> id_and_payload(const std::vector<uint8_t> &id, size_t payload_size, uint8_t first = 0)
 {
-    for (size_t i = 0; i < payload_size; ++i)
-        id.push_back(static_cast<uint8_t>(first + i));
-    return id;
+    return bytes_of({id, counting(payload_size, first)});
 }
 
 // Every frame in a byte stream, cut by the simulator's own codec.
