@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "sim/handlers.h"
 
@@ -25,15 +26,21 @@ struct ProgrammingVoltage {
     uint8_t pin = 0;
 };
 
+struct BusDevices;
+
 struct AdapterOutputs {
     bool loopback = false;          // echo transmitted data frames
     uint64_t transmitted = 0;       // data frames taken for the buses
+    // The K-line message whose pieces are coming in, echoed whole once its
+    // last piece is in: on the wire it carries the checksum the adapter adds.
+    std::vector<uint8_t> kline_echo;
     // The last programming-voltage setting; none until the first.
     std::optional<ProgrammingVoltage> prog_voltage;
 };
 
 // Installs the handlers of the data frames {0x10, 0x20, 0x30, 0x40, 0x90;
 // op 3, type 5} and of the programming-voltage block {0xC0, op 3, type 7}.
-void add_output_handlers(HandlerTable &table, AdapterOutputs &outputs);
+// The K-line setup block in `devices` says whether a checksum is added.
+void add_output_handlers(HandlerTable &table, AdapterOutputs &outputs, const BusDevices &devices);
 
 }  // namespace orvane::sim

@@ -55,7 +55,7 @@ Simulator::Simulator(Options options) : options_(std::move(options)), start_(Clo
     add_directory_handlers(handlers_, sd_card_);
     add_clock_handlers(handlers_, clock_);
     add_security_handlers(handlers_, security_);
-    add_output_handlers(handlers_, outputs_);
+    add_output_handlers(handlers_, outputs_, bus_);
     add_bus_device_handlers(handlers_, bus_);
     add_filter_slot_handlers(handlers_, filters_);
     add_periodic_slot_handlers(handlers_, periodic_);

@@ -320,4 +320,19 @@ TEST_F(IoctlEndToEnd, LoopbackMakesTheAdapterEchoWhatItTransmits)
     EXPECT_EQ(records[0].DataSize, 4u);
     EXPECT_EQ(records[1].RxStatus & (TX_MSG_TYPE | START_OF_MESSAGE), TX_MSG_TYPE);
     EXPECT_EQ(msg_bytes(records[1], records[1].DataSize), payload);
+
+    // K-line: a message longer than one piece comes back whole, its checksum
+    // checked and taken off.
+    const uint32_t kline = connect(ISO9141, 0, 10400);
+    std::vector<uint8_t> request{0x68, 0x6A, 0xF1};
+    for (uint8_t i = 0; i < 80; ++i)
+        request.push_back(i);
+    PASSTHRU_MSG kline_msg = make_msg(ISO9141, request);
+    n = 1;
+    ASSERT_EQ(WriteMsgs(kline, &kline_msg, &n, 1000), 0) << lib.last_error();
+    PASSTHRU_MSG kline_echo{};
+    n = 1;
+    ASSERT_EQ(ReadMsgs(kline, &kline_echo, &n, 5000), 0) << lib.last_error();
+    EXPECT_EQ(kline_echo.RxStatus & TX_MSG_TYPE, TX_MSG_TYPE);
+    EXPECT_EQ(msg_bytes(kline_echo, kline_echo.DataSize), request);
 }

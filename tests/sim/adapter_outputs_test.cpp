@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/adapter_outputs.h"
+#include "sim/bus_devices.h"
 #include "sim/input_pacer.h"
 #include "sim/output_queue.h"
 
@@ -18,7 +19,7 @@ public:
 };
 
 struct Outputs {
-    Outputs() { add_output_handlers(table, state); }
+    Outputs() { add_output_handlers(table, state, devices); }
     void handle(const Frame &f)
     {
         const Handler *h = table.find(f);
@@ -27,6 +28,7 @@ struct Outputs {
     }
     HandlerTable table;
     AdapterOutputs state;
+    BusDevices devices;
     Recorder ctx;
 };
 
@@ -45,13 +47,24 @@ TEST(AdapterOutputs, EchoesTransmittedFramesOnlyWithLoopback)
     // ISO 15765 frame with extended address and last-frame mark: those
     // transmit bits do not come back.
     o.handle(Frame(JMSG_MSISO15765, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x07, 0xE0, 0xF1, 0x21, 9}, 0xB0));
-    // K-line piece with "more follows".
+    // K-line pieces: the echo comes once the last piece is in, whole, with
+    // the checksum the adapter puts on the line.
     o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x68, 0x6A}, 0x20));
+    ASSERT_EQ(o.ctx.replies.size(), 2u);
+    o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0xF1}, 0));
     ASSERT_EQ(o.ctx.replies.size(), 3u);
     EXPECT_EQ(o.ctx.replies[0], Frame(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x07, 0xE0, 1, 2}, 0x13));
     EXPECT_EQ(o.ctx.replies[1], Frame(JMSG_MSISO15765, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x07, 0xE0, 0xF1, 0x21, 9}, 0x10));
-    EXPECT_EQ(o.ctx.replies[2], Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A}, 0));
-    EXPECT_EQ(o.state.transmitted, 4u);
+    EXPECT_EQ(o.ctx.replies[2], Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1, 0xC3}, 0));
+    EXPECT_EQ(o.state.transmitted, 5u);
+
+    // Connected with ISO9141_NO_CHECKSUM (init_type 0x80): no checksum.
+    std::vector<uint8_t> block(56, 0);
+    block[5] = 0x80;
+    o.devices.setup_blocks[JMSG_ISO9141] = block;
+    o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1}, 0));
+    ASSERT_EQ(o.ctx.replies.size(), 4u);
+    EXPECT_EQ(o.ctx.replies[3], Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1}, 0));
 
     // The terminating frame (type 0) is no bus data.
     EXPECT_EQ(o.table.find(Frame(JMSG_ISO15765, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, {}, 0x20)), nullptr);
