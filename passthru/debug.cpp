@@ -58,6 +58,10 @@ void DbgMsg(char DbgMsgType, const char *pDbgMsg)
 
 void DbgPrintf(char DbgMsgType, const char *format, ...)
 {
+    // Lines other than errors go nowhere without a listener; the receive
+    // path logs at every read, so don't format them for nothing.
+    if (DbgMsgType != DBG_ERROR && !DebugChannelOpen())
+        return;
     va_list args;
     va_start(args, format);
     std::vsnprintf(DbgBuffer, sizeof DbgBuffer, format, args);

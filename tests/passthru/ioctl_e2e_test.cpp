@@ -44,6 +44,21 @@ class IoctlEndToEnd : public tenq_test::LibrarySimTest
         return item.Value;
     }
 
+    // A pass filter for 0x7E8 on `can` and a flow-control filter for 0x7E8
+    // (flow frames from 0x7E0) on `iso`.
+    void start_7e8_filters(uint32_t can, uint32_t iso, uint32_t &pass_id, uint32_t &flow_id)
+    {
+        PASSTHRU_MSG mask = make_msg(CAN, {0, 0, 0x07, 0xFF});
+        PASSTHRU_MSG pattern = make_msg(CAN, {0, 0, 0x07, 0xE8});
+        ASSERT_EQ(lib.StartMsgFilter(can, PASS_FILTER, &mask, &pattern, nullptr, &pass_id), 0);
+        PASSTHRU_MSG iso_mask = make_msg(ISO15765, {0, 0, 0x07, 0xFF});
+        PASSTHRU_MSG iso_pattern = make_msg(ISO15765, {0, 0, 0x07, 0xE8});
+        PASSTHRU_MSG flow = make_msg(ISO15765, {0, 0, 0x07, 0xE0});
+        ASSERT_EQ(lib.StartMsgFilter(iso, FLOW_CONTROL_FILTER, &iso_mask, &iso_pattern, &flow,
+                                     &flow_id),
+                  0);
+    }
+
     uint32_t read_word(uint32_t id)
     {
         uint32_t value = 0xDEADBEEF;
@@ -224,15 +239,8 @@ TEST_F(IoctlEndToEnd, ReceiveClearEmptiesOnlyTheIso15765Ring)
 {
     const uint32_t can = connect(CAN);
     const uint32_t iso = connect(ISO15765);
-    PASSTHRU_MSG mask = make_msg(CAN, {0, 0, 0x07, 0xFF});
-    PASSTHRU_MSG pattern = make_msg(CAN, {0, 0, 0x07, 0xE8});
     uint32_t pass_id = 0, flow_id = 0;
-    ASSERT_EQ(lib.StartMsgFilter(can, PASS_FILTER, &mask, &pattern, nullptr, &pass_id), 0);
-    PASSTHRU_MSG iso_mask = make_msg(ISO15765, {0, 0, 0x07, 0xFF});
-    PASSTHRU_MSG iso_pattern = make_msg(ISO15765, {0, 0, 0x07, 0xE8});
-    PASSTHRU_MSG flow = make_msg(ISO15765, {0, 0, 0x07, 0xE0});
-    ASSERT_EQ(
-        lib.StartMsgFilter(iso, FLOW_CONTROL_FILTER, &iso_mask, &iso_pattern, &flow, &flow_id), 0);
+    ASSERT_NO_FATAL_FAILURE(start_7e8_filters(can, iso, pass_id, flow_id));
 
     sim().inject(Frame(0x10, 2, 0, {0x07, 0xE8, 0x02, 0x41, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC}));
     // The reading is answered behind the frame, so once it is in, the frame
@@ -255,15 +263,8 @@ TEST_F(IoctlEndToEnd, FilterClearStopsOnlyTheChannelsSlots)
 {
     const uint32_t can = connect(CAN);
     const uint32_t iso = connect(ISO15765);
-    PASSTHRU_MSG mask = make_msg(CAN, {0, 0, 0x07, 0xFF});
-    PASSTHRU_MSG pattern = make_msg(CAN, {0, 0, 0x07, 0xE8});
     uint32_t can_id = 0, iso_id = 0;
-    ASSERT_EQ(lib.StartMsgFilter(can, PASS_FILTER, &mask, &pattern, nullptr, &can_id), 0);
-    PASSTHRU_MSG iso_mask = make_msg(ISO15765, {0, 0, 0x07, 0xFF});
-    PASSTHRU_MSG iso_pattern = make_msg(ISO15765, {0, 0, 0x07, 0xE8});
-    PASSTHRU_MSG flow = make_msg(ISO15765, {0, 0, 0x07, 0xE0});
-    ASSERT_EQ(lib.StartMsgFilter(iso, FLOW_CONTROL_FILTER, &iso_mask, &iso_pattern, &flow, &iso_id),
-              0);
+    ASSERT_NO_FATAL_FAILURE(start_7e8_filters(can, iso, can_id, iso_id));
     ASSERT_TRUE(eventually([&] {
         const auto slots = sim().filter_slots().slots;
         return slots[can_id].used() && slots[iso_id].used();
@@ -273,6 +274,8 @@ TEST_F(IoctlEndToEnd, FilterClearStopsOnlyTheChannelsSlots)
     EXPECT_TRUE(eventually([&] { return !sim().filter_slots().slots[can_id].used(); }));
     EXPECT_TRUE(sim().filter_slots().slots[iso_id].used());
     // The table agrees: the freed slot is the first a new CAN filter gets.
+    PASSTHRU_MSG mask = make_msg(CAN, {0, 0, 0x07, 0xFF});
+    PASSTHRU_MSG pattern = make_msg(CAN, {0, 0, 0x07, 0xE8});
     uint32_t again = 99;
     ASSERT_EQ(lib.StartMsgFilter(can, PASS_FILTER, &mask, &pattern, nullptr, &again), 0);
     EXPECT_EQ(again, can_id);
