@@ -10,7 +10,7 @@
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::puts("Usage: fennick <filename>");
+        std::fputs("Usage: fennick <filename>", stdout);
         return -1;
     }
     int LoopCount = 1;

@@ -149,7 +149,7 @@ bool append_copy(const char *copy, const char *combined)
 // Copies the log file off the card, appends it and deletes it on the card.
 void collect(const char *serial_folder, const char *log_name, const char *typed_name)
 {
-    std::puts("Reading file from SD-Card...");
+    std::fputs("Reading file from SD-Card...", stdout);
     std::error_code ec;
     std::filesystem::create_directory(serial_folder, ec);  // an existing one is fine
     char copy[kNameBuffer];
@@ -163,12 +163,12 @@ void collect(const char *serial_folder, const char *log_name, const char *typed_
         press_enter("ERROR: File on SD-Card not deleted!\nPress enter to continue...");
         return;
     }
-    std::puts("Appending data to combined log file...");
+    std::fputs("Appending data to combined log file...", stdout);
     if (!append_copy(copy, log_name)) {
         press_enter("ERROR: File on SD-Card not deleted!\nPress enter to continue...");
         return;
     }
-    std::puts("Deleting file on SD-Card...");
+    std::fputs("Deleting file on SD-Card...", stdout);
     if (PassThruDeleteFile(typed_name, 0) != STATUS_NOERROR) {
         std::printf("ERROR: %s on SD-Card not deleted!\nPress enter to continue...", log_name);
         read_char();
@@ -205,7 +205,7 @@ int main(int argc, char **argv)
         if (read_char() != '\n')
             return 0;
         platform::console_clear();
-        std::puts("Connecting to Orvane...");
+        std::fputs("Connecting to Orvane...", stdout);
 
         uint32_t device = 0;
         const int32_t opened = PassThruOpen(nullptr, &device);
