@@ -1,6 +1,11 @@
 // installer_e2e_test.cpp - the built installers run as processes from an
 // installation set into temporary roots: their lines, exit status, the files
 // they copy, the registry values they leave and the desktop launcher.
+//
+// The set holds the built library of this word size, stand-ins for the
+// others and for quillon.  With ORVANE_INSTALL_SET naming a folder made by
+// scripts/build-install-set, the tests run that set's installers on its own
+// files instead (quillon still a stand-in until the set carries one).
 #include "platform/registry.h"
 
 #include <dlfcn.h>
@@ -28,15 +33,16 @@ const std::string kOwnLib = kBits64 ? "libtenqv264.so" : "libtenqv232.so";
 const std::string kSupport = "HKEY_LOCAL_MACHINE->Software->PassThruSupport";
 
 struct Installer {
-    const char *program;
+    std::string name;
+    const char *built;  // used unless the tests run on a given set
     std::string suffix;
 };
 void PrintTo(const Installer &installer, std::ostream *out)
 {
     *out << installer.suffix;
 }
-const Installer kFD{TENQINSTALL, "FD"};
-const Installer kIOT{ORVANEIOTINSTALL, "IOT"};
+const Installer kFD{"tenqinstall", TENQINSTALL, "FD"};
+const Installer kIOT{"orvaneiotinstall", ORVANEIOTINSTALL, "IOT"};
 
 std::string read_file(const fs::path &path)
 {
@@ -76,15 +82,23 @@ class InstallerTest : public testing::TestWithParam<Installer> {
         root_ = (base_ / "root dir").string();
         home_ = (base_ / "home").string();
         fs::create_directories(set_);
-        fs::copy_file(TENQ_LIB_0404, set_ / kOwnLib);
-        for (std::string lib : {"libtenqv232.so", "libtenqv264.so", "libtenq32.so"}) {
-            if (lib != kOwnLib)
-                std::ofstream(set_ / lib) << "stand-in for " << lib << std::string(5000, '\x7f');
+        if (given_set_ != nullptr) {
+            fs::copy(given_set_, set_);
+        } else {
+            fs::copy_file(TENQ_LIB_0404, set_ / kOwnLib);
+            for (std::string lib : {"libtenqv232.so", "libtenqv264.so", "libtenq32.so"}) {
+                if (lib != kOwnLib)
+                    std::ofstream(set_ / lib)
+                        << "stand-in for " << lib << std::string(5000, '\x7f');
+            }
         }
-        write_quillon();
+        if (!fs::exists(set_ / "quillon"))
+            write_quillon();
         // The installed modes come from the installer, not from the set.
-        for (const auto &entry : fs::directory_iterator(set_))
-            fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write);
+        for (const auto &entry : fs::directory_iterator(set_)) {
+            if (!entry.path().filename().string().ends_with("install"))
+                fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write);
+        }
     }
     void TearDown() override { fs::remove_all(base_); }
 
@@ -106,10 +120,14 @@ class InstallerTest : public testing::TestWithParam<Installer> {
         fs::path out = base_ / "out";
         std::string command = "cd " + shell_quoted(set_.string()) +
                               " && env -i PATH=/usr/bin:/bin ORVANE_ROOT=" + shell_quoted(root_) +
-                              " " + env + " " + INSTALL_TEST_EMULATOR + " " + installer.program +
+                              " " + env + " " + INSTALL_TEST_EMULATOR + " " + program(installer) +
                               " </dev/null >" + shell_quoted(out.string()) + " 2>&1";
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, split_lines(read_file(out))};
+    }
+    std::string program(const Installer &installer)
+    {
+        return given_set_ != nullptr ? (set_ / installer.name).string() : installer.built;
     }
     Run run(const Installer &installer) { return run(installer, "HOME=" + shell_quoted(home_)); }
 
@@ -191,6 +209,7 @@ class InstallerTest : public testing::TestWithParam<Installer> {
         dlclose(handle);
     }
 
+    const char *given_set_ = std::getenv("ORVANE_INSTALL_SET");
     fs::path base_, set_;
     std::string root_, home_;
 };
@@ -396,7 +415,8 @@ TEST_F(InstallerFailureTest, FailurePaths)
         root_ = fresh_root;
         fs::remove_all(root_);
         fs::remove_all(home_);
-        write_quillon();
+        if (!fs::exists(set_ / "quillon"))
+            write_quillon();
         c.prepare();
         Run r = run(kFD, c.env);
         EXPECT_EQ(r.status, c.status);
