@@ -317,6 +317,7 @@ bool install_program()
 
 int install()
 {
+    share_created_files();
     // Refused before anything is written, rather than registering a path
     // that readers cut short.
     for (const char *library : {kLib0404Registered, kLibOldApi}) {

@@ -79,6 +79,11 @@ bool replace_file_with_text(const std::string &destination, std::string_view con
                    [content](int to) { return write_all(to, content.data(), content.size()); });
 }
 
+void share_created_files()
+{
+    umask(022);
+}
+
 bool path_exists(const std::string &path)
 {
     struct stat info;

@@ -23,6 +23,11 @@ bool replace_file_with_copy(const std::string &source, const std::string &destin
 bool replace_file_with_text(const std::string &destination, std::string_view content,
                             unsigned mode);
 
+// From now on, files and folders this process creates are readable by every
+// user whatever umask the installing user has (umask 022): every user's
+// programs load the installed libraries and read the registry.
+void share_created_files();
+
 // True when anything (file, folder, link) stands at `path`.
 bool path_exists(const std::string &path);
 

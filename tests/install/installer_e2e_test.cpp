@@ -118,7 +118,8 @@ class InstallerTest : public testing::TestWithParam<Installer> {
     Run run(const Installer &installer, const std::string &env)
     {
         fs::path out = base_ / "out";
-        std::string command = "cd " + shell_quoted(set_.string()) +
+        // A restrictive umask must not hide the installation from other users.
+        std::string command = "umask 077 && cd " + shell_quoted(set_.string()) +
                               " && env -i PATH=/usr/bin:/bin ORVANE_ROOT=" + shell_quoted(root_) +
                               " " + env + " " + INSTALL_TEST_EMULATOR + " " + program(installer) +
                               " </dev/null >" + shell_quoted(out.string()) + " 2>&1";
@@ -233,6 +234,9 @@ TEST_P(InstallerTest, FreshInstallThenReinstallKeepsHandAddedValues)
             EXPECT_EQ(mode_of(copy), 0644u) << copy;
         }
     }
+    for (const char *folder : {"usr/local/lib/passthru", "usr/local/bin",
+                               "etc/passthru/registry/Software/PassThruSupport/Vendor1/Devices"})
+        EXPECT_EQ(mode_of(fs::path(root_) / folder), 0755u) << folder;
     std::string program = root_ + "/usr/local/bin/quillon";
     EXPECT_EQ(read_file(program), read_file(set_ / "quillon"));
     EXPECT_EQ(mode_of(program), 0755u);
@@ -355,6 +359,19 @@ TEST_F(InstallerFailureTest, FailurePaths)
              l.insert(l.end(),
                       {"ERROR: Could not copy libtenqv232.so to " + lib("libtenqv232.so") + ".",
                        "ERROR: Close all programs and retry", "Press any key..."});
+             return l;
+         },
+         255, [&] { EXPECT_FALSE(fs::exists(registry + "/Software/PassThruSupport")); }},
+        {"a value that cannot be written",
+         [&] {
+             fs::create_directories(registry +
+                                    "/Software/PassThruSupport.04.04/Vexlar-Orvane-FD/values.conf");
+         },
+         "HOME=" + home_,
+         [&](std::vector<std::string> l) {
+             l.erase(l.begin(), l.begin() + 2);
+             l.resize(kBits64 ? 4 : 2);  // the 04.04 libraries' copies
+             l.insert(l.end(), {"ERROR: Cannot set Vendor1-Device1 Vendor", "Press any key..."});
              return l;
          },
          255, [&] { EXPECT_FALSE(fs::exists(registry + "/Software/PassThruSupport")); }},
