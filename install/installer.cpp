@@ -136,14 +136,20 @@ void open_software(Key &software)
 }
 
 // `owner` names the key in the failure line where the line names it.
-bool set_text(HKEY key, const char *name, const std::string &text, const std::string &owner = {})
+bool set_value(HKEY key, const char *name, uint32_t type, const uint8_t *data, uint32_t size,
+               const std::string &owner)
 {
-    // The terminator is part of a text value's data.
-    if (reg_set_value(key, name, REG_SZ, reinterpret_cast<const uint8_t *>(text.c_str()),
-                      static_cast<uint32_t>(text.size() + 1)) == ERROR_SUCCESS)
+    if (reg_set_value(key, name, type, data, size) == ERROR_SUCCESS)
         return true;
     std::printf("ERROR: Cannot set %s%s%s\n", owner.c_str(), owner.empty() ? "" : " ", name);
     return false;
+}
+
+bool set_text(HKEY key, const char *name, const std::string &text, const std::string &owner = {})
+{
+    // The terminator is part of a text value's data.
+    return set_value(key, name, REG_SZ, reinterpret_cast<const uint8_t *>(text.c_str()),
+                     static_cast<uint32_t>(text.size() + 1), owner);
 }
 
 bool set_dword(HKEY key, const char *name, uint32_t number, const std::string &owner = {})
@@ -151,10 +157,7 @@ bool set_dword(HKEY key, const char *name, uint32_t number, const std::string &o
     const uint8_t data[4] = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                              static_cast<uint8_t>(number >> 16),
                              static_cast<uint8_t>(number >> 24)};
-    if (reg_set_value(key, name, REG_DWORD, data, sizeof data) == ERROR_SUCCESS)
-        return true;
-    std::printf("ERROR: Cannot set %s%s%s\n", owner.c_str(), owner.empty() ? "" : " ", name);
-    return false;
+    return set_value(key, name, REG_DWORD, data, sizeof data, owner);
 }
 
 template <size_t N> void delete_values(HKEY key, const char *const (&names)[N])
@@ -165,8 +168,8 @@ template <size_t N> void delete_values(HKEY key, const char *const (&names)[N])
 
 // Copies `file` from the current folder into `folder`.  False only when the
 // installation must end: the destination exists but could not be replaced
-// (a program holds it, or it is not a file).  A destination that does not
-// exist afterwards is reported and the installation goes on.
+// (its folder is not writable, or it is a folder itself).  A destination
+// that does not exist afterwards is reported and the installation goes on.
 bool copy_file(const char *file, const std::string &folder, unsigned mode, bool *copied = nullptr)
 {
     std::string destination = folder + '/' + file;
