@@ -10,7 +10,7 @@
  */
 #include "platform/desktop_launcher.h"
 #include "platform/file_replace.h"
-#include "platform/key_wait.h"
+#include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -101,9 +101,8 @@ private:
 
 int finish(int status)
 {
-    std::puts("Press any key...");
-    std::fflush(stdout);
-    wait_for_key();
+    std::fputs("Press any key...", stdout);
+    platform::console_wait_key();
     return status;
 }
 

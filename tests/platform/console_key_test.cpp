@@ -1,6 +1,6 @@
-// key_wait_test.cpp - "Press any key": one key, unechoed, on a terminal; the
+// console_key_test.cpp - "Press any key": one key, unechoed, on a terminal; the
 // end of input when there is no terminal.
-#include "platform/key_wait.h"
+#include "platform/console.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,14 +16,14 @@
 
 namespace {
 
-// Runs wait_for_key() in a child whose standard input is `input`.
+// Runs console_wait_key() in a child whose standard input is `input`.
 pid_t wait_in_child(int input)
 {
     pid_t pid = fork();
     if (pid == 0) {
         dup2(input, STDIN_FILENO);
-        platform::wait_for_key();
-        _exit(0);
+        platform::console_wait_key();
+        std::exit(0);  // through the exit handlers, which restore the terminal
     }
     return pid;
 }
@@ -34,7 +34,7 @@ int exit_status(pid_t pid)
     return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(KeyWait, TerminalKeyIsReadWithoutEchoAndTheModeIsRestored)
+TEST(ConsoleKey, TerminalKeyIsReadWithoutEchoAndTheModeIsRestored)
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -55,7 +55,7 @@ TEST(KeyWait, TerminalKeyIsReadWithoutEchoAndTheModeIsRestored)
     while (tcgetattr(slave, &raw) == 0 && (raw.c_lflag & ECHO) &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_FALSE(raw.c_lflag & (ECHO | ICANON | ISIG));
+    EXPECT_FALSE(raw.c_lflag & (ECHO | ICANON));
     pid_t still_waiting = waitpid(child, nullptr, WNOHANG);
     EXPECT_EQ(still_waiting, 0);
 
@@ -70,7 +70,7 @@ TEST(KeyWait, TerminalKeyIsReadWithoutEchoAndTheModeIsRestored)
     close(master);
 }
 
-TEST(KeyWait, WithoutTerminalEndOfInputOrOneByteIsTheKey)
+TEST(ConsoleKey, WithoutTerminalEndOfInputOrOneByteIsTheKey)
 {
     int null_input = open("/dev/null", O_RDONLY);
     ASSERT_GE(null_input, 0);
