@@ -84,8 +84,10 @@ inline QApplication &application()
     static char *argv[] = {name, nullptr};
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own statics go first at exit, and a static
+    // QApplication destroyed after them crashes.
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
 }
 
 // The relocation root and the simulators come from SimFixture.
