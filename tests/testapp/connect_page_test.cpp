@@ -26,7 +26,7 @@ TEST_F(ConnectPage, ConnectFlagsBaudRatesAndWords)
         {form.CANConnect, {form.CAN29BitId, form.CANFD}, ERR_FAILED, CAN, 0x180100, 500000, &form.CANConnectFlags},
         // The bus's 29-bit and FD boxes, checked for CAN, count here too.
         {form.ISO15765Connect, {form.CANAllowAllId, form.ISO15765ExtendedAddress, form.ISO15765FramePad}, 0,
-         ISO15765, 0x1808C0, 500000, &form.ISO15765ConnectFlags},
+         ISO15765, 0x1809C0, 500000, &form.ISO15765ConnectFlags},
         {form.MSCANConnect, {form.MSCANPassive, form.CANPassive}, 0, MSCAN, 0x1000000, 125000, &form.MSCANConnectFlags},
         {form.MSISO15765Connect, {form.MSCAN29BitId}, 0, MSISO15765, 0x100, 125000, &form.MSISO15765ConnectFlags},
         {form.SPCANConnect, {form.SPCANFD, form.SPCANAllowAllId}, 0, SPCAN, 0x180800, 500000, &form.SPCANConnectFlags},

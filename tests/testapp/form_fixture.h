@@ -76,19 +76,9 @@ public:
     int reads = 0;
 };
 
-// One QApplication per test process, on the offscreen platform.
-inline QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "quillon_test";
-    static char *argv[] = {name, nullptr};
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never destroyed: Qt's own statics go first at exit, and a static
-    // QApplication destroyed after them crashes.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+// One QApplication per test process, on the offscreen platform; deleted
+// when the tests end (form_fixture.cpp), before Qt's own statics go.
+QApplication &application();
 
 // The relocation root and the simulators come from SimFixture.
 class FormTest : public orvane::sim::SimFixture {
