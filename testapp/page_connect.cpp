@@ -101,6 +101,7 @@ void TForm1::BuildConnectPage(QWidget *page)
                        {this->*bus.ext_addr, ISO15765_ADDR_TYPE}, {this->*bus.pad, ISO15765_FRAME_PAD}};
         isotp.locked = {shared[0], shared[1], shared[2], this->*bus.ext_addr, this->*bus.pad};
     }
+    grid->addWidget(MakeLabel(options, "K-Line"), 0, 3);
     option(&TForm1::ISO9141NoChecksum, "ISO9141NoChecksum", "ISO9141 No Checksum", 1, 3);
     option(&TForm1::ISO9141NoLLine, "ISO9141NoLLine", "ISO9141 No L-line", 2, 3);
     option(&TForm1::ISO9141Ford, "ISO9141Ford", "ISO9141 Ford", 3, 3);
