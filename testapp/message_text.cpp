@@ -124,3 +124,13 @@ std::string text_from_buffer(const char *buffer, size_t size)
 {
     return std::string(buffer, strnlen(buffer, size));
 }
+
+uint32_t clamp_count(uint32_t written, uint32_t asked)
+{
+    return std::min(written, asked);
+}
+
+uint32_t data_size_of(const PASSTHRU_MSG &msg)
+{
+    return std::min<uint32_t>(msg.DataSize, PASSTHRU_MSG_DATA_SIZE);
+}

@@ -74,6 +74,17 @@ TEST_F(ConnectPage, ConnectFlagsBaudRatesAndWords)
     form.ISO9141NoLLine->setChecked(false);
     form.ISO9141Connect->setChecked(true);
     EXPECT_EQ(form.ISO9141TxFlags, 0u);
+
+    // Handlers that act on one channel take the first checked box in their
+    // order (CAN, ISO15765, MSCAN, ...), a failed connect included.
+    EXPECT_EQ(form.FirstConnectedChannel(), std::optional<uint32_t>(0));  // CAN's refused connect
+    form.CANConnect->setChecked(false);
+    EXPECT_EQ(form.FirstConnectedChannel(), std::optional<uint32_t>(ISO15765));
+    for (QCheckBox *box : {form.ISO15765Connect, form.MSCANConnect, form.MSISO15765Connect, form.SPCANConnect,
+                           form.SPISO15765Connect, form.ISO9141Connect, form.ISO14230Connect,
+                           form.J1850VPWConnect, form.SCIAEngineConnect, form.SCIBTransConnect})
+        box->setChecked(false);
+    EXPECT_EQ(form.FirstConnectedChannel(), std::nullopt);
 }
 
 TEST_F(ConnectPage, BoxesLockWhileConnectedAndD2FollowsTheBus)

@@ -109,6 +109,10 @@ TEST(MessageText, RecordsAndTexts)
     EXPECT_EQ(text_from_buffer(unterminated, sizeof unterminated), "04.0");
     EXPECT_EQ(text_from_buffer("02.06\0junk", 10), "02.06");
     EXPECT_EQ(field_text(std::string(100, 'a')).size(), kFieldTextMax);
+    EXPECT_EQ(clamp_count(5, 3), 3u);
+    EXPECT_EQ(clamp_count(2, 3), 2u);
+    msg->DataSize = 0xFFFFFFFF;
+    EXPECT_EQ(data_size_of(*msg), uint32_t{PASSTHRU_MSG_DATA_SIZE});
 
     // The combo index selects the item; -1 and row 1's empty 15th item none.
     EXPECT_EQ(protocol_item(kSPISO15765)->protocol_id, uint32_t{SPISO15765});
