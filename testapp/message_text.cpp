@@ -113,8 +113,8 @@ void build_message(PASSTHRU_MSG &msg, uint32_t protocol_id, uint32_t tx_flags,
 
 std::string returned_text(std::string_view function, int32_t status)
 {
-    std::string text = std::string(function) + " returned " +
-                       std::to_string(static_cast<uint32_t>(status));
+    std::string text =
+        std::string(function) + " returned " + std::to_string(static_cast<uint32_t>(status));
     if (text.size() > 255)
         text.resize(255);
     return text;

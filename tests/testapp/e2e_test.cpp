@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class EndToEnd : public FormTest {
-protected:
+  protected:
     // Copies the built library where the installer puts it and writes the
     // installer's 04.04 entry for it, plus another vendor's entry without
     // a Vendor value.
@@ -29,13 +29,17 @@ protected:
         library_ = root() + "/usr/local/lib/passthru/libtenqv264.so";
         std::filesystem::create_directories(std::filesystem::path(library_).parent_path());
         std::filesystem::copy_file(TENQ_LIB_0404, library_);
-        std::string lines = "Vendor=\"Vexlar LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\n"
-                            "FunctionLibrary=\"" + library_ + "\"\n";
-        for (const char *protocol : {"CAN", "ISO15765", "MSCAN", "MSISO15765", "CAN_CH1", "ISO15765_CH1",
-                                     "CAN_CH2", "ISO15765_CH2", "ISO9141", "ISO14230"})
+        std::string lines =
+            "Vendor=\"Vexlar LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\n"
+            "FunctionLibrary=\"" +
+            library_ + "\"\n";
+        for (const char *protocol :
+             {"CAN", "ISO15765", "MSCAN", "MSISO15765", "CAN_CH1", "ISO15765_CH1", "CAN_CH2",
+              "ISO15765_CH2", "ISO9141", "ISO14230"})
             lines += std::string(protocol) + "=dword:00000001\n";
         register_interface("Vexlar-Orvane-FD", lines);
-        register_interface("Acme-Scan", "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
+        register_interface("Acme-Scan",
+                           "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
     }
 
     std::string library_;
@@ -97,7 +101,8 @@ TEST_F(EndToEnd, LoadConnectFilterAndRender)
     // The pages built so far, drawn on the offscreen platform.
     form.resize(900, 640);
     form.show();
-    for (int page : {TForm1::kLibraryPage, TForm1::kConnectPage, TForm1::kFilterPage, TForm1::kPeriodicPage}) {
+    for (int page :
+         {TForm1::kLibraryPage, TForm1::kConnectPage, TForm1::kFilterPage, TForm1::kPeriodicPage}) {
         ASSERT_TRUE(form.TabbedNotebook1->select_page(page));
         QImage image = form.grab().toImage();
         EXPECT_TRUE(drawn(image)) << page;

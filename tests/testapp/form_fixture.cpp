@@ -10,7 +10,7 @@ QApplication *app = nullptr;
 // be destroyed after Qt's own statics, which crashes, and one never deleted
 // leaves the font database's memory behind.
 class ApplicationEnvironment : public ::testing::Environment {
-public:
+  public:
     void TearDown() override
     {
         delete app;

@@ -56,9 +56,11 @@ int main(int argc, char **argv)
     fs::copy_file(argv[1], library, fs::copy_options::overwrite_existing);
     ::setenv("ORVANE_ROOT", root.c_str(), 1);
     write_entry(root, "Vexlar-Orvane-FD",
-                "Vendor=\"Vexlar LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\nFunctionLibrary=\"" +
+                "Vendor=\"Vexlar "
+                "LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\nFunctionLibrary=\"" +
                     library.string() + "\"\nCAN=dword:00000001\nISO15765=dword:00000001\n");
-    write_entry(root, "Acme-Scan", "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
+    write_entry(root, "Acme-Scan",
+                "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
 
     orvane::sim::Options options;
     options.com_port = 7;
