@@ -105,7 +105,6 @@ void TForm1::BuildReadWritePage(QWidget *page)
     BusMonitor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     BusMonitor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mgrid->addWidget(header, 0, 0);
-    mgrid->addWidget(BusMonitor, 1, 0, 12, 1);
 
     MsgsPerSec = MakeLabel(monitor, "");
     MsgsPerSec->setObjectName("MsgsPerSec");
@@ -132,6 +131,7 @@ void TForm1::BuildReadWritePage(QWidget *page)
     side("Log File Name", LogFileName);
     side(nullptr, RecordLogFile);
     side(nullptr, ClearMonitorBuffer);
+    mgrid->addWidget(BusMonitor, 1, 0, row, 1);  // beside all of them, down to the stretch
     mgrid->setColumnStretch(0, 1);
     mgrid->setRowStretch(row, 1);
     layout->addWidget(monitor, 1);
