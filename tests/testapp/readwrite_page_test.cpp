@@ -92,6 +92,7 @@ TEST_F(ReadWrite, SendBuildsRecordsFromTheText)
         {"", {}},
         {"08", {0, 8}},
         {"0x1F 31 037 0x1FF -1", {0x1F, 0x1F, 0x1F, 0xFF, 0xFF}},
+        {"1 2.\r\n\t", {1, 2}},
     };
     for (const auto &t : texts) {
         lib.calls.clear();
@@ -111,7 +112,7 @@ TEST_F(ReadWrite, SendBuildsRecordsFromTheText)
     const struct {
         const char *num;
         uint32_t count;
-    } counts[] = {{"1000", 900}, {"-1", 900}, {"0", 0}, {"3", 3}};
+    } counts[] = {{"1000", 900}, {"-1", 900}, {"0", 0}, {"3", 3}, {"0x10", 0}, {" 12abc", 12}};
     for (const auto &c : counts) {
         lib.calls.clear();
         form.Write1Num->setText(c.num);
@@ -130,7 +131,8 @@ TEST_F(ReadWrite, SendBuildsRecordsFromTheText)
         const char *timeout;
         bool warns;
         uint32_t sent;
-    } timeouts[] = {{"5", true, 5}, {"0x64", false, 0}, {"10", false, 10}, {"9", true, 9}};
+    } timeouts[] = {{"5", true, 5}, {"0x64", false, 0}, {"10", false, 10},
+                    {"9", true, 9}, {"012", false, 12}, {"011", true, 11}};
     for (const auto &t : timeouts) {
         lib.calls.clear();
         messages.shown.clear();
