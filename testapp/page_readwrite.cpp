@@ -24,8 +24,8 @@
 
 namespace {
 
-// The stress test's message: a functional OBD request frame, its last byte
-// the record's index in the batch.
+// The stress test's message; its last byte becomes the record's index in
+// the batch, so every record of a batch can be told apart on the bus.
 constexpr uint8_t kStressData[8] = {0xC4, 0xF0, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00};
 constexpr uint32_t kStressBatches = 100;
 constexpr uint32_t kStressTimeoutStep = 20;  // ms per message of a batch
