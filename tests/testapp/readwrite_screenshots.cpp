@@ -100,12 +100,12 @@ int main(int argc, char **argv)
             [] {},
             [] {},
             [] {},
-            [&] { failures += !grab(form, out / "quillon-readwrite.png"); },
+            [&] { failures += !grab(form, out / "quillon-monitor.png"); },
             [&] { form.ASCFormat->setChecked(true); },
             [] {},
             [] {},
             [] {},
-            [&] { failures += !grab(form, out / "quillon-readwrite-asc.png"); },
+            [&] { failures += !grab(form, out / "quillon-monitor-asc.png"); },
             [&] {
                 form.ASCFormat->setChecked(false);
                 form.SortMsgs->setChecked(true);
@@ -113,7 +113,7 @@ int main(int argc, char **argv)
             [] {},
             [] {},
             [] {},
-            [&] { failures += !grab(form, out / "quillon-readwrite-sort.png"); },
+            [&] { failures += !grab(form, out / "quillon-monitor-sort.png"); },
             [&] {
                 traffic.stop();
                 form.close();
