@@ -37,7 +37,7 @@ uint32_t classify_failure(const char *path, const char *loader_text)
     if (std::strchr(path, '/') == nullptr) {
         // A bare name is searched along the library path; only the loader knows.
         return loader_text && std::strstr(loader_text, "No such file") ? kLoadErrorNotFound
-                                                                        : kLoadErrorOther;
+                                                                       : kLoadErrorOther;
     }
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -49,8 +49,9 @@ uint32_t classify_failure(const char *path, const char *loader_text)
         ident[EI_CLASS] != kOwnClass)
         return kLoadErrorBadFormat;
     // e_type and e_machine follow the identification, in the file's byte order.
-    uint16_t machine = ident[EI_DATA] == ELFDATA2MSB ? (ident[EI_NIDENT + 2] << 8) | ident[EI_NIDENT + 3]
-                                                     : (ident[EI_NIDENT + 3] << 8) | ident[EI_NIDENT + 2];
+    uint16_t machine = ident[EI_DATA] == ELFDATA2MSB
+                           ? (ident[EI_NIDENT + 2] << 8) | ident[EI_NIDENT + 3]
+                           : (ident[EI_NIDENT + 3] << 8) | ident[EI_NIDENT + 2];
     if (kOwnMachine != EM_NONE && machine != kOwnMachine)
         return kLoadErrorBadFormat;
     return kLoadErrorOther;

@@ -21,7 +21,8 @@ std::optional<std::string> read_ftdi_serial_number()
         // Opens the device, reads the strings and closes it again; it claims
         // nothing, so a tty bound to the device keeps working.
         char text[128] = {};
-        if (ftdi_usb_get_strings(ftdi, devices[i], nullptr, 0, nullptr, 0, text, sizeof text - 1) == 0 &&
+        if (ftdi_usb_get_strings(ftdi, devices[i], nullptr, 0, nullptr, 0, text, sizeof text - 1) ==
+                0 &&
             text[0] != '\0')
             serial = text;
         break;  // only the first converter counts

@@ -9,7 +9,8 @@
 #include "testapp/message_text.h"
 #include "testapp/tabbed_notebook.h"
 
-TForm1::TForm1(const Services &services_in, QWidget *parent) : QWidget(parent), services(services_in)
+TForm1::TForm1(const Services &services_in, QWidget *parent)
+    : QWidget(parent), services(services_in)
 {
     setObjectName("Form1");
     setWindowTitle("J2534 Interface Test");
@@ -19,8 +20,8 @@ TForm1::TForm1(const Services &services_in, QWidget *parent) : QWidget(parent), 
     layout->addWidget(TabbedNotebook1);
 
     static const char *const kCaptions[kPageCount] = {
-        "Library",       "Connect / Disconnect", "I/O Control (1)", "I/O Control (2)",
-        "Filter Msgs",   "Periodic Msgs",        "Prog. Voltage",   "Read / Write",
+        "Library",     "Connect / Disconnect", "I/O Control (1)", "I/O Control (2)",
+        "Filter Msgs", "Periodic Msgs",        "Prog. Voltage",   "Read / Write",
     };
     for (int i = 0; i < kPageCount; ++i) {
         Pages[i] = new QWidget;

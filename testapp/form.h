@@ -57,13 +57,22 @@ class QTimer;
 class TabbedNotebook;
 
 class TForm1 : public QWidget, public FormState {
-public:
+  public:
     explicit TForm1(const Services &services, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // ---- The notebook and its lock ------------------------------------
-    enum Page { kLibraryPage, kConnectPage, kIoControl1Page, kIoControl2Page,
-                kFilterPage, kPeriodicPage, kProgVoltagePage, kReadWritePage, kPageCount };
+    enum Page {
+        kLibraryPage,
+        kConnectPage,
+        kIoControl1Page,
+        kIoControl2Page,
+        kFilterPage,
+        kPeriodicPage,
+        kProgVoltagePage,
+        kReadWritePage,
+        kPageCount
+    };
     TabbedNotebook *TabbedNotebook1 = nullptr;
     std::array<QWidget *, kPageCount> Pages{};
     // Asked before every page change; refuses it while no library is loaded.
@@ -77,8 +86,7 @@ public:
 
     // True when the library bound `entry`; otherwise tells the user
     // "<name> is not available in the loaded library" and returns false.
-    template <typename Function>
-    bool Bound(Function entry, const char *name)
+    template <typename Function> bool Bound(Function entry, const char *name)
     {
         if (entry != nullptr)
             return true;
@@ -91,7 +99,8 @@ public:
     template <typename Sender, typename Signal>
     void Wire(Sender *sender, Signal signal, void (TForm1::*handler)())
     {
-        QObject::connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        QObject::connect(sender, signal, this,
+                         [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     }
     void Guarded(const std::function<void()> &body);
 
@@ -102,15 +111,15 @@ public:
     Services services;
 
     // ---- The pages ----------------------------------------------------
-#include "testapp/page_library_members.h"
 #include "testapp/page_connect_members.h"
+#include "testapp/page_filters_members.h"
 #include "testapp/page_ioctl1_members.h"
 #include "testapp/page_ioctl2_members.h"
-#include "testapp/page_filters_members.h"
+#include "testapp/page_library_members.h"
 #include "testapp/page_periodic_members.h"
 #include "testapp/page_progvoltage_members.h"
 #include "testapp/page_readwrite_members.h"
 
-private:
+  private:
     void ReportMissingFunction(const char *name);
 };

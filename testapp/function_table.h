@@ -31,8 +31,7 @@ struct PassThruFunctionTable {
 };
 
 // Calls visit(name, entry) for each entry in binding order.
-template <typename Visit>
-void for_each_entry(PassThruFunctionTable &t, Visit &&visit)
+template <typename Visit> void for_each_entry(PassThruFunctionTable &t, Visit &&visit)
 {
     visit("PassThruOpen", t.PassThruOpen);
     visit("PassThruClose", t.PassThruClose);
@@ -55,8 +54,7 @@ void for_each_entry(PassThruFunctionTable &t, Visit &&visit)
 // found.  Entries after the missing one are cleared: they would otherwise
 // still point into a library loaded before, and be called with this one's
 // device and channels.
-template <typename Lookup>
-const char *bind_functions(PassThruFunctionTable &t, Lookup &&lookup)
+template <typename Lookup> const char *bind_functions(PassThruFunctionTable &t, Lookup &&lookup)
 {
     const char *missing = nullptr;
     for_each_entry(t, [&](const char *name, auto &entry) {

@@ -113,8 +113,8 @@ void build_message(PASSTHRU_MSG &msg, uint32_t protocol_id, uint32_t tx_flags,
 
 std::string returned_text(std::string_view function, int32_t status)
 {
-    std::string text = std::string(function) + " returned " +
-                       std::to_string(static_cast<uint32_t>(status));
+    std::string text =
+        std::string(function) + " returned " + std::to_string(static_cast<uint32_t>(status));
     if (text.size() > 255)
         text.resize(255);
     return text;
@@ -123,4 +123,14 @@ std::string returned_text(std::string_view function, int32_t status)
 std::string text_from_buffer(const char *buffer, size_t size)
 {
     return std::string(buffer, strnlen(buffer, size));
+}
+
+uint32_t clamp_count(uint32_t written, uint32_t asked)
+{
+    return std::min(written, asked);
+}
+
+uint32_t data_size_of(const PASSTHRU_MSG &msg)
+{
+    return std::min<uint32_t>(msg.DataSize, PASSTHRU_MSG_DATA_SIZE);
 }

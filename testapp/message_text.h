@@ -53,3 +53,10 @@ std::string returned_text(std::string_view function, int32_t status);
 // A text that a library wrote into a buffer of `size` bytes: up to its
 // terminator, or the whole buffer when a foreign library left none.
 std::string text_from_buffer(const char *buffer, size_t size);
+
+// A count that a library wrote back, never above what was asked for: the
+// test application loads other vendors' libraries too.
+uint32_t clamp_count(uint32_t written, uint32_t asked);
+
+// A record's DataSize, never above what Data holds.
+uint32_t data_size_of(const PASSTHRU_MSG &msg);

@@ -4,8 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QVBoxLayout>
 
 #include "testapp/form.h"
@@ -57,7 +57,8 @@ void TForm1::BuildConnectPage(QWidget *page)
 
     // The option boxes, one column per bus and one for the K-line.
     auto *grid = new QGridLayout(options);
-    auto option = [&](QCheckBox *TForm1::*box, const char *name, const char *caption, int row, int column) {
+    auto option = [&](QCheckBox *TForm1::*box, const char *name, const char *caption, int row,
+                      int column) {
         this->*box = MakeCheckBox(options, name, caption);
         grid->addWidget(this->*box, row, column);
     };
@@ -93,14 +94,20 @@ void TForm1::BuildConnectPage(QWidget *page)
         ConnectRow &can = ConnectRows[b == 0 ? kCAN : b == 1 ? kMSCAN : kSPCAN];
         ConnectRow &isotp = ConnectRows[b == 0 ? kISO15765 : b == 1 ? kMSISO15765 : kSPISO15765];
         QCheckBox *shared[] = {this->*bus.bits29, this->*bus.all_ids, this->*bus.fd};
-        can.flags = {{shared[0], CAN_29BIT_ID}, {shared[1], CAN_ID_BOTH}, {this->*bus.passive, CAN_PASSIVE},
+        can.flags = {{shared[0], CAN_29BIT_ID},
+                     {shared[1], CAN_ID_BOTH},
+                     {this->*bus.passive, CAN_PASSIVE},
                      {shared[2], kFdFlags}};
         can.locked = {shared[0], shared[1], shared[2]};  // "Passive" is never disabled
         can.d2 = this->*bus.d2;
-        isotp.flags = {{shared[0], CAN_29BIT_ID}, {shared[1], CAN_ID_BOTH}, {shared[2], kFdFlags},
-                       {this->*bus.ext_addr, ISO15765_ADDR_TYPE}, {this->*bus.pad, ISO15765_FRAME_PAD}};
+        isotp.flags = {{shared[0], CAN_29BIT_ID},
+                       {shared[1], CAN_ID_BOTH},
+                       {shared[2], kFdFlags},
+                       {this->*bus.ext_addr, ISO15765_ADDR_TYPE},
+                       {this->*bus.pad, ISO15765_FRAME_PAD}};
         isotp.locked = {shared[0], shared[1], shared[2], this->*bus.ext_addr, this->*bus.pad};
     }
+    grid->addWidget(MakeLabel(options, "K-Line"), 0, 3);
     option(&TForm1::ISO9141NoChecksum, "ISO9141NoChecksum", "ISO9141 No Checksum", 1, 3);
     option(&TForm1::ISO9141NoLLine, "ISO9141NoLLine", "ISO9141 No L-line", 2, 3);
     option(&TForm1::ISO9141Ford, "ISO9141Ford", "ISO9141 Ford", 3, 3);
@@ -113,16 +120,19 @@ void TForm1::BuildConnectPage(QWidget *page)
     ConnectRows[kISO14230].locked = {ISO14230P3Minimum};
     grid->setRowStretch(8, 1);
 
-    DisableAutomatic = MakeCheckBox(page, "DisableAutomatic", "Disable Automatic Periodic / Filter Handling");
+    DisableAutomatic =
+        MakeCheckBox(page, "DisableAutomatic", "Disable Automatic Periodic / Filter Handling");
     layout->addWidget(DisableAutomatic, 1, 0, 1, 2);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(2, 1);
 
     void (TForm1::*const handlers[kProtocolCount])() = {
-        &TForm1::CANConnectClick,        &TForm1::ISO15765ConnectClick,   &TForm1::J1850PWMConnectClick,
-        &TForm1::J1850VPWConnectClick,   &TForm1::ISO14230ConnectClick,   &TForm1::ISO9141ConnectClick,
-        &TForm1::SCIAEngineConnectClick, &TForm1::SCIATransConnectClick,  &TForm1::SCIBEngineConnectClick,
-        &TForm1::SCIBTransConnectClick,  &TForm1::MSCANConnectClick,      &TForm1::MSISO15765ConnectClick,
+        &TForm1::CANConnectClick,        &TForm1::ISO15765ConnectClick,
+        &TForm1::J1850PWMConnectClick,   &TForm1::J1850VPWConnectClick,
+        &TForm1::ISO14230ConnectClick,   &TForm1::ISO9141ConnectClick,
+        &TForm1::SCIAEngineConnectClick, &TForm1::SCIATransConnectClick,
+        &TForm1::SCIBEngineConnectClick, &TForm1::SCIBTransConnectClick,
+        &TForm1::MSCANConnectClick,      &TForm1::MSISO15765ConnectClick,
         &TForm1::SPCANConnectClick,      &TForm1::SPISO15765ConnectClick,
     };
     for (int i = 0; i < kProtocolCount; ++i)
@@ -132,20 +142,62 @@ void TForm1::BuildConnectPage(QWidget *page)
     Wire(SPCAND2Support, &QCheckBox::toggled, &TForm1::SPCAND2SupportClick);
 }
 
-void TForm1::CANConnectClick() { ConnectClick(kCAN); }
-void TForm1::ISO15765ConnectClick() { ConnectClick(kISO15765); }
-void TForm1::J1850PWMConnectClick() { ConnectClick(kJ1850PWM); }
-void TForm1::J1850VPWConnectClick() { ConnectClick(kJ1850VPW); }
-void TForm1::ISO14230ConnectClick() { ConnectClick(kISO14230); }
-void TForm1::ISO9141ConnectClick() { ConnectClick(kISO9141); }
-void TForm1::SCIAEngineConnectClick() { ConnectClick(kSCIAEngine); }
-void TForm1::SCIATransConnectClick() { ConnectClick(kSCIATrans); }
-void TForm1::SCIBEngineConnectClick() { ConnectClick(kSCIBEngine); }
-void TForm1::SCIBTransConnectClick() { ConnectClick(kSCIBTrans); }
-void TForm1::MSCANConnectClick() { ConnectClick(kMSCAN); }
-void TForm1::MSISO15765ConnectClick() { ConnectClick(kMSISO15765); }
-void TForm1::SPCANConnectClick() { ConnectClick(kSPCAN); }
-void TForm1::SPISO15765ConnectClick() { ConnectClick(kSPISO15765); }
+void TForm1::CANConnectClick()
+{
+    ConnectClick(kCAN);
+}
+void TForm1::ISO15765ConnectClick()
+{
+    ConnectClick(kISO15765);
+}
+void TForm1::J1850PWMConnectClick()
+{
+    ConnectClick(kJ1850PWM);
+}
+void TForm1::J1850VPWConnectClick()
+{
+    ConnectClick(kJ1850VPW);
+}
+void TForm1::ISO14230ConnectClick()
+{
+    ConnectClick(kISO14230);
+}
+void TForm1::ISO9141ConnectClick()
+{
+    ConnectClick(kISO9141);
+}
+void TForm1::SCIAEngineConnectClick()
+{
+    ConnectClick(kSCIAEngine);
+}
+void TForm1::SCIATransConnectClick()
+{
+    ConnectClick(kSCIATrans);
+}
+void TForm1::SCIBEngineConnectClick()
+{
+    ConnectClick(kSCIBEngine);
+}
+void TForm1::SCIBTransConnectClick()
+{
+    ConnectClick(kSCIBTrans);
+}
+void TForm1::MSCANConnectClick()
+{
+    ConnectClick(kMSCAN);
+}
+void TForm1::MSISO15765ConnectClick()
+{
+    ConnectClick(kMSISO15765);
+}
+void TForm1::SPCANConnectClick()
+{
+    ConnectClick(kSPCAN);
+}
+void TForm1::SPISO15765ConnectClick()
+{
+    ConnectClick(kSPISO15765);
+}
 
 void TForm1::ConnectClick(int index)
 {
@@ -185,9 +237,18 @@ void TForm1::ConnectClick(int index)
     }
 }
 
-void TForm1::CAND2SupportClick() { D2SupportClick(CAND2Support, CANChannelID); }
-void TForm1::MSCAND2SupportClick() { D2SupportClick(MSCAND2Support, MSCANChannelID); }
-void TForm1::SPCAND2SupportClick() { D2SupportClick(SPCAND2Support, SPCANChannelID); }
+void TForm1::CAND2SupportClick()
+{
+    D2SupportClick(CAND2Support, CANChannelID);
+}
+void TForm1::MSCAND2SupportClick()
+{
+    D2SupportClick(MSCAND2Support, MSCANChannelID);
+}
+void TForm1::SPCAND2SupportClick()
+{
+    D2SupportClick(SPCAND2Support, SPCANChannelID);
+}
 
 void TForm1::D2SupportClick(QCheckBox *box, uint32_t channel)
 {

@@ -47,7 +47,8 @@ void TForm1::BuildFilterPage(QWidget *page)
         if (n == 1)
             protocols << QString();  // row 1 can select no protocol again
         row.Protocol = MakeCombo(page, (prefix + "Protocol").c_str(), protocols, d.protocol);
-        row.Type = MakeCombo(page, (prefix + "Type").c_str(), {"PASS", "BLOCK", "FLOW CONTROL"}, d.type);
+        row.Type =
+            MakeCombo(page, (prefix + "Type").c_str(), {"PASS", "BLOCK", "FLOW CONTROL"}, d.type);
         row.Mask = MakeEdit(page, (prefix + "Mask").c_str(), d.mask);
         row.Pattern = MakeEdit(page, (prefix + "Pattern").c_str(), d.pattern);
         row.Flow = MakeEdit(page, (prefix + "Flow").c_str(), d.flow);
@@ -62,25 +63,55 @@ void TForm1::BuildFilterPage(QWidget *page)
     grid->setRowStretch(kFilterRows + 1, 1);
 
     void (TForm1::*const handlers[kFilterRows])() = {
-        &TForm1::Filter1ActiveClick, &TForm1::Filter2ActiveClick, &TForm1::Filter3ActiveClick,
-        &TForm1::Filter4ActiveClick, &TForm1::Filter5ActiveClick, &TForm1::Filter6ActiveClick,
-        &TForm1::Filter7ActiveClick, &TForm1::Filter8ActiveClick, &TForm1::Filter9ActiveClick,
+        &TForm1::Filter1ActiveClick,  &TForm1::Filter2ActiveClick, &TForm1::Filter3ActiveClick,
+        &TForm1::Filter4ActiveClick,  &TForm1::Filter5ActiveClick, &TForm1::Filter6ActiveClick,
+        &TForm1::Filter7ActiveClick,  &TForm1::Filter8ActiveClick, &TForm1::Filter9ActiveClick,
         &TForm1::Filter10ActiveClick,
     };
     for (int n = 0; n < kFilterRows; ++n)
         Wire(FilterRows[n].Active, &QCheckBox::toggled, handlers[n]);
 }
 
-void TForm1::Filter1ActiveClick() { FilterActiveClick(1); }
-void TForm1::Filter2ActiveClick() { FilterActiveClick(2); }
-void TForm1::Filter3ActiveClick() { FilterActiveClick(3); }
-void TForm1::Filter4ActiveClick() { FilterActiveClick(4); }
-void TForm1::Filter5ActiveClick() { FilterActiveClick(5); }
-void TForm1::Filter6ActiveClick() { FilterActiveClick(6); }
-void TForm1::Filter7ActiveClick() { FilterActiveClick(7); }
-void TForm1::Filter8ActiveClick() { FilterActiveClick(8); }
-void TForm1::Filter9ActiveClick() { FilterActiveClick(9); }
-void TForm1::Filter10ActiveClick() { FilterActiveClick(10); }
+void TForm1::Filter1ActiveClick()
+{
+    FilterActiveClick(1);
+}
+void TForm1::Filter2ActiveClick()
+{
+    FilterActiveClick(2);
+}
+void TForm1::Filter3ActiveClick()
+{
+    FilterActiveClick(3);
+}
+void TForm1::Filter4ActiveClick()
+{
+    FilterActiveClick(4);
+}
+void TForm1::Filter5ActiveClick()
+{
+    FilterActiveClick(5);
+}
+void TForm1::Filter6ActiveClick()
+{
+    FilterActiveClick(6);
+}
+void TForm1::Filter7ActiveClick()
+{
+    FilterActiveClick(7);
+}
+void TForm1::Filter8ActiveClick()
+{
+    FilterActiveClick(8);
+}
+void TForm1::Filter9ActiveClick()
+{
+    FilterActiveClick(9);
+}
+void TForm1::Filter10ActiveClick()
+{
+    FilterActiveClick(10);
+}
 
 void TForm1::FilterActiveClick(int N)
 {
@@ -116,7 +147,8 @@ void TForm1::StopFilterRow(int protocol_index, int N)
     if (!protocol_item(protocol_index) ||
         !Bound(PassThruFunctionTable.PassThruStopMsgFilter, "PassThruStopMsgFilter"))
         return;
-    int32_t status = PassThruFunctionTable.PassThruStopMsgFilter(ChannelIDWord[protocol_index], FilterRowID[N]);
+    int32_t status =
+        PassThruFunctionTable.PassThruStopMsgFilter(ChannelIDWord[protocol_index], FilterRowID[N]);
     if (status != STATUS_NOERROR)
         ShowPassThruError("PassThruStopMsgFilter", status);
 }

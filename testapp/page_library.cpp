@@ -129,7 +129,8 @@ void TForm1::LoadLibraryButtonClick()
 
     std::string device_name = TextOf(SerialNum, kDeviceNameMax);
     int32_t status = PassThruFunctionTable.PassThruOpen(
-        !device_name.empty() && device_name[0] == 'I' ? device_name.c_str() : nullptr, &OpenDeviceID);
+        !device_name.empty() && device_name[0] == 'I' ? device_name.c_str() : nullptr,
+        &OpenDeviceID);
     if (status != STATUS_NOERROR) {
         ShowPassThruError("PassThruOpen", status);
         return;

@@ -30,5 +30,6 @@ void Periodic14ActiveClick();
 // The handler of row N (1..14).
 void PeriodicActiveClick(int N);
 
-void StartPeriodicRow(int protocol_index, const std::string &interval, const std::string &msg, int N);
+void StartPeriodicRow(int protocol_index, const std::string &interval, const std::string &msg,
+                      int N);
 void StopPeriodicRow(int protocol_index, int N);

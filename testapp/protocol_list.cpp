@@ -21,8 +21,8 @@ const std::array<ProtocolItem, kProtocolCount> ProtocolList = {{
 }};
 
 const std::array<int, kProtocolCount> kChannelSearchOrder = {
-    kCAN,      kISO15765, kMSCAN,    kMSISO15765, kSPCAN,      kSPISO15765, kJ1850PWM,
-    kJ1850VPW, kISO14230, kISO9141,  kSCIAEngine, kSCIATrans,  kSCIBEngine, kSCIBTrans,
+    kCAN,      kISO15765, kMSCAN,   kMSISO15765, kSPCAN,     kSPISO15765, kJ1850PWM,
+    kJ1850VPW, kISO14230, kISO9141, kSCIAEngine, kSCIATrans, kSCIBEngine, kSCIBTrans,
 };
 
 std::optional<ProtocolItem> protocol_item(int index)

@@ -14,9 +14,9 @@
 constexpr int kProtocolCount = 14;
 
 struct ProtocolItem {
-    const char *text;       // item text of the combo boxes
-    uint32_t protocol_id;   // ProtocolID of the messages
-    bool has_connect_flags; // its connect-flag word is the messages' TxFlags
+    const char *text;        // item text of the combo boxes
+    uint32_t protocol_id;    // ProtocolID of the messages
+    bool has_connect_flags;  // its connect-flag word is the messages' TxFlags
 };
 
 extern const std::array<ProtocolItem, kProtocolCount> ProtocolList;

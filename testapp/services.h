@@ -14,7 +14,7 @@
 #include <string>
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // A modal box with one OK button; returns when the user closes it.
     virtual void show(const std::string &text, const std::string &caption) = 0;
@@ -28,7 +28,7 @@ struct FileDialogRequest {
 };
 
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // The chosen file name, or nothing on "Cancel".
     virtual std::optional<std::string> open_file(const FileDialogRequest &request) = 0;
@@ -36,14 +36,14 @@ public:
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // A 32-bit millisecond counter that wraps; compare unsigned differences.
     virtual uint32_t tick_count() = 0;
 };
 
 class UsbSerialReader {
-public:
+  public:
     virtual ~UsbSerialReader() = default;
     // Serial-number text of the first FTDI USB converter, or nothing.
     virtual std::optional<std::string> serial_number() = 0;

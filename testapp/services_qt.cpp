@@ -32,7 +32,7 @@ QString start_path(const FileDialogRequest &request)
 }
 
 class DesktopMessageBoxes : public MessageBoxes {
-public:
+  public:
     void show(const std::string &text, const std::string &caption) override
     {
         QMessageBox box(QMessageBox::NoIcon, latin1(caption), latin1(text), QMessageBox::Ok,
@@ -42,19 +42,21 @@ public:
 };
 
 class DesktopFileDialogs : public FileDialogs {
-public:
+  public:
     std::optional<std::string> open_file(const FileDialogRequest &request) override
     {
-        return result(QFileDialog::getOpenFileName(QApplication::activeWindow(), latin1(request.title),
-                                                   start_path(request), qt_filter(request.filter)));
+        return result(QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                                   latin1(request.title), start_path(request),
+                                                   qt_filter(request.filter)));
     }
     std::optional<std::string> save_file(const FileDialogRequest &request) override
     {
-        return result(QFileDialog::getSaveFileName(QApplication::activeWindow(), latin1(request.title),
-                                                   start_path(request), qt_filter(request.filter)));
+        return result(QFileDialog::getSaveFileName(QApplication::activeWindow(),
+                                                   latin1(request.title), start_path(request),
+                                                   qt_filter(request.filter)));
     }
 
-private:
+  private:
     static std::optional<std::string> result(const QString &name)
     {
         if (name.isEmpty())
@@ -64,13 +66,16 @@ private:
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     uint32_t tick_count() override { return platform::tick_count(); }
 };
 
 class FtdiSerialReader : public UsbSerialReader {
-public:
-    std::optional<std::string> serial_number() override { return platform::read_ftdi_serial_number(); }
+  public:
+    std::optional<std::string> serial_number() override
+    {
+        return platform::read_ftdi_serial_number();
+    }
 };
 
 }  // namespace

@@ -17,7 +17,8 @@ bool AskingTabBar::allowed(int index)
 void AskingTabBar::mousePressEvent(QMouseEvent *event)
 {
     int index = tabAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && index >= 0 && index != currentIndex() && !allowed(index)) {
+    if (event->button() == Qt::LeftButton && index >= 0 && index != currentIndex() &&
+        !allowed(index)) {
         event->accept();
         return;
     }
@@ -29,22 +30,12 @@ void AskingTabBar::keyPressEvent(QKeyEvent *event)
     int target = -1;
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Up:
-        target = currentIndex() - 1;
-        break;
+    case Qt::Key_Up: target = currentIndex() - 1; break;
     case Qt::Key_Right:
-    case Qt::Key_Down:
-        target = currentIndex() + 1;
-        break;
-    case Qt::Key_Home:
-        target = 0;
-        break;
-    case Qt::Key_End:
-        target = count() - 1;
-        break;
-    default:
-        QTabBar::keyPressEvent(event);
-        return;
+    case Qt::Key_Down: target = currentIndex() + 1; break;
+    case Qt::Key_Home: target = 0; break;
+    case Qt::Key_End: target = count() - 1; break;
+    default: QTabBar::keyPressEvent(event); return;
     }
     if (allowed(target))
         setCurrentIndex(target);

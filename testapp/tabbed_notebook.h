@@ -16,21 +16,21 @@
 class QStackedWidget;
 
 class AskingTabBar : public QTabBar {
-public:
+  public:
     explicit AskingTabBar(QWidget *parent) : QTabBar(parent) {}
     std::function<bool(int)> ask_change;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
-private:
+  private:
     bool allowed(int index);
 };
 
 class TabbedNotebook : public QWidget {
-public:
+  public:
     explicit TabbedNotebook(QWidget *parent);
 
     int add_page(QWidget *page, const QString &caption);
@@ -43,7 +43,7 @@ public:
 
     void set_ask_change(std::function<bool(int)> ask) { bar_->ask_change = std::move(ask); }
 
-private:
+  private:
     AskingTabBar *bar_;
     QStackedWidget *stack_;
 };

@@ -23,16 +23,50 @@ TEST_F(ConnectPage, ConnectFlagsBaudRatesAndWords)
         uint32_t protocol, flags, baud;
         uint32_t *flag_word;
     } cases[] = {
-        {form.CANConnect, {form.CAN29BitId, form.CANFD}, ERR_FAILED, CAN, 0x180100, 500000, &form.CANConnectFlags},
+        {form.CANConnect,
+         {form.CAN29BitId, form.CANFD},
+         ERR_FAILED,
+         CAN,
+         0x180100,
+         500000,
+         &form.CANConnectFlags},
         // The bus's 29-bit and FD boxes, checked for CAN, count here too.
-        {form.ISO15765Connect, {form.CANAllowAllId, form.ISO15765ExtendedAddress, form.ISO15765FramePad}, 0,
-         ISO15765, 0x1808C0, 500000, &form.ISO15765ConnectFlags},
-        {form.MSCANConnect, {form.MSCANPassive, form.CANPassive}, 0, MSCAN, 0x1000000, 125000, &form.MSCANConnectFlags},
-        {form.MSISO15765Connect, {form.MSCAN29BitId}, 0, MSISO15765, 0x100, 125000, &form.MSISO15765ConnectFlags},
-        {form.SPCANConnect, {form.SPCANFD, form.SPCANAllowAllId}, 0, SPCAN, 0x180800, 500000, &form.SPCANConnectFlags},
+        {form.ISO15765Connect,
+         {form.CANAllowAllId, form.ISO15765ExtendedAddress, form.ISO15765FramePad},
+         0,
+         ISO15765,
+         0x1809C0,
+         500000,
+         &form.ISO15765ConnectFlags},
+        {form.MSCANConnect,
+         {form.MSCANPassive, form.CANPassive},
+         0,
+         MSCAN,
+         0x1000000,
+         125000,
+         &form.MSCANConnectFlags},
+        {form.MSISO15765Connect,
+         {form.MSCAN29BitId},
+         0,
+         MSISO15765,
+         0x100,
+         125000,
+         &form.MSISO15765ConnectFlags},
+        {form.SPCANConnect,
+         {form.SPCANFD, form.SPCANAllowAllId},
+         0,
+         SPCAN,
+         0x180800,
+         500000,
+         &form.SPCANConnectFlags},
         {form.SPISO15765Connect, {}, 0, SPISO15765, 0x180800, 500000, &form.SPISO15765ConnectFlags},
-        {form.ISO9141Connect, {form.ISO9141NoChecksum, form.ISO9141NoLLine, form.ISO9141Ford}, 0, ISO9141,
-         0x20001200, 10400, nullptr},
+        {form.ISO9141Connect,
+         {form.ISO9141NoChecksum, form.ISO9141NoLLine, form.ISO9141Ford},
+         0,
+         ISO9141,
+         0x20001200,
+         10400,
+         nullptr},
         {form.ISO14230Connect, {form.ISO14230P3Minimum}, 0, ISO14230, 0x400, 10400, nullptr},
         {form.J1850PWMConnect, {}, ERR_NOT_SUPPORTED, J1850PWM, 0, 41600, nullptr},
         {form.J1850VPWConnect, {}, 0, J1850VPW, 0, 10400, nullptr},
@@ -47,7 +81,8 @@ TEST_F(ConnectPage, ConnectFlagsBaudRatesAndWords)
         lib.statuses["PassThruConnect"] = {c.status};
         c.connect->setChecked(true);
         ASSERT_EQ(lib.count("PassThruConnect"), 1u) << c.protocol;
-        EXPECT_EQ(lib.calls[0].args, (std::vector<uint32_t>{1, c.protocol, c.flags, c.baud})) << c.protocol;
+        EXPECT_EQ(lib.calls[0].args, (std::vector<uint32_t>{1, c.protocol, c.flags, c.baud}))
+            << c.protocol;
         if (c.flag_word) {
             EXPECT_EQ(*c.flag_word, c.flags) << c.protocol;  // also when the connect failed
         }
@@ -69,11 +104,24 @@ TEST_F(ConnectPage, ConnectFlagsBaudRatesAndWords)
     lib.statuses["PassThruDisconnect"] = {ERR_DEVICE_NOT_CONNECTED};
     form.J1850PWMConnect->setChecked(false);
     EXPECT_EQ(lib.of("PassThruDisconnect").at(0).args, (std::vector<uint32_t>{0}));
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{{"PassThruDisconnect returned 8", "ERROR"}}));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{{"PassThruDisconnect returned 8", "ERROR"}}));
     form.ISO9141Connect->setChecked(false);
     form.ISO9141NoLLine->setChecked(false);
     form.ISO9141Connect->setChecked(true);
     EXPECT_EQ(form.ISO9141TxFlags, 0u);
+
+    // Handlers that act on one channel take the first checked box in their
+    // order (CAN, ISO15765, MSCAN, ...), a failed connect included.
+    EXPECT_EQ(form.FirstConnectedChannel(), std::optional<uint32_t>(0));  // CAN's refused connect
+    form.CANConnect->setChecked(false);
+    EXPECT_EQ(form.FirstConnectedChannel(), std::optional<uint32_t>(ISO15765));
+    for (QCheckBox *box :
+         {form.ISO15765Connect, form.MSCANConnect, form.MSISO15765Connect, form.SPCANConnect,
+          form.SPISO15765Connect, form.ISO9141Connect, form.ISO14230Connect, form.J1850VPWConnect,
+          form.SCIAEngineConnect, form.SCIBTransConnect})
+        box->setChecked(false);
+    EXPECT_EQ(form.FirstConnectedChannel(), std::nullopt);
 }
 
 TEST_F(ConnectPage, BoxesLockWhileConnectedAndD2FollowsTheBus)
@@ -117,7 +165,8 @@ TEST_F(ConnectPage, BoxesLockWhileConnectedAndD2FollowsTheBus)
     lib.statuses["PassThruIoctl"] = {ERR_INVALID_CHANNEL_ID};
     messages.shown.clear();
     form.SPCAND2Support->setChecked(true);
-    EXPECT_EQ(lib.of("PassThruIoctl").back().args, (std::vector<uint32_t>{SPCAN, CAN_D2_FLOW_CONTROL}));
+    EXPECT_EQ(lib.of("PassThruIoctl").back().args,
+              (std::vector<uint32_t>{SPCAN, CAN_D2_FLOW_CONTROL}));
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -128,7 +177,8 @@ TEST_F(ConnectPage, DisconnectReleasesTheRowsOfTheFirstMatchingChannel)
     // Filter row 1 and periodic row 2 on CAN, periodic row 1 on ISO15765.
     form.PeriodicRows[1].Protocol->setCurrentIndex(kCAN);
     form.PeriodicRows[1].Msg->setText("0 0 7 0xdf");
-    for (QCheckBox *box : {form.FilterRows[0].Active, form.PeriodicRows[0].Active, form.PeriodicRows[1].Active})
+    for (QCheckBox *box :
+         {form.FilterRows[0].Active, form.PeriodicRows[0].Active, form.PeriodicRows[1].Active})
         box->setChecked(true);
 
     // J1850PWM refused (its word 0), CAN never connected (also 0): clearing
@@ -137,8 +187,9 @@ TEST_F(ConnectPage, DisconnectReleasesTheRowsOfTheFirstMatchingChannel)
     form.J1850PWMConnect->setChecked(true);
     lib.calls.clear();
     form.J1850PWMConnect->setChecked(false);
-    EXPECT_EQ(lib.names(), (std::vector<std::string>{"PassThruStopMsgFilter", "PassThruStopPeriodicMsg",
-                                                     "PassThruDisconnect"}));
+    EXPECT_EQ(lib.names(),
+              (std::vector<std::string>{"PassThruStopMsgFilter", "PassThruStopPeriodicMsg",
+                                        "PassThruDisconnect"}));
     EXPECT_FALSE(form.FilterRows[0].Active->isChecked());
     EXPECT_FALSE(form.PeriodicRows[1].Active->isChecked());
     EXPECT_TRUE(form.PeriodicRows[0].Active->isChecked());

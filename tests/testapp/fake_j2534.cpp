@@ -83,7 +83,7 @@ TENQ_EXPORT int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint
     if (!hooked && pChannelID) {
         auto known = fake().channel_of_protocol.find(ProtocolID);
         // Like the Orvane library, a refused protocol gets channel 0.
-        *pChannelID = status != STATUS_NOERROR ? 0
+        *pChannelID = status != STATUS_NOERROR                    ? 0
                       : known != fake().channel_of_protocol.end() ? known->second
                                                                   : ProtocolID;
     }
@@ -129,8 +129,8 @@ TENQ_EXPORT int32_t PassThruWriteMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, ui
     return answer(call, hooked);
 }
 
-TENQ_EXPORT int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pMsgID,
-                                             uint32_t TimeInterval)
+TENQ_EXPORT int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg,
+                                             uint32_t *pMsgID, uint32_t TimeInterval)
 {
     FakeCall &call = record("PassThruStartPeriodicMsg", {ChannelID, TimeInterval});
     if (pMsg)
@@ -150,9 +150,9 @@ TENQ_EXPORT int32_t PassThruStopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
     return answer(record("PassThruStopPeriodicMsg", {ChannelID, MsgID}), hooked);
 }
 
-TENQ_EXPORT int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterType, PASSTHRU_MSG *pMaskMsg,
-                                           PASSTHRU_MSG *pPatternMsg, PASSTHRU_MSG *pFlowControlMsg,
-                                           uint32_t *pMsgID)
+TENQ_EXPORT int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterType,
+                                           PASSTHRU_MSG *pMaskMsg, PASSTHRU_MSG *pPatternMsg,
+                                           PASSTHRU_MSG *pFlowControlMsg, uint32_t *pMsgID)
 {
     FakeCall &call = record("PassThruStartMsgFilter", {ChannelID, FilterType});
     for (PASSTHRU_MSG *m : {pMaskMsg, pPatternMsg, pFlowControlMsg}) {
@@ -178,14 +178,15 @@ TENQ_EXPORT int32_t PassThruStopMsgFilter(uint32_t ChannelID, uint32_t MsgID)
     return answer(record("PassThruStopMsgFilter", {ChannelID, MsgID}), hooked);
 }
 
-TENQ_EXPORT int32_t PassThruSetProgrammingVoltage(uint32_t DeviceID, uint32_t PinNumber, uint32_t Voltage)
+TENQ_EXPORT int32_t PassThruSetProgrammingVoltage(uint32_t DeviceID, uint32_t PinNumber,
+                                                  uint32_t Voltage)
 {
     bool hooked;
     return answer(record("PassThruSetProgrammingVoltage", {DeviceID, PinNumber, Voltage}), hooked);
 }
 
-TENQ_EXPORT int32_t PassThruReadVersion(uint32_t DeviceID, char *pFirmwareVersion, char *pDllVersion,
-                                        char *pApiVersion)
+TENQ_EXPORT int32_t PassThruReadVersion(uint32_t DeviceID, char *pFirmwareVersion,
+                                        char *pDllVersion, char *pApiVersion)
 {
     FakeCall &call = record("PassThruReadVersion", {DeviceID});
     call.ptr[0] = pFirmwareVersion;
@@ -230,8 +231,7 @@ TENQ_EXPORT int32_t PassThruIoctl(uint32_t ChannelID, uint32_t IoctlID, void *pI
             call.params.assign(params->ParamPtr, params->ParamPtr + params->NumOfParams);
         break;
     case FIVE_BAUD_INIT:
-    case FAST_INIT:
-        break;
+    case FAST_INIT: break;
     default:
         if (pInput)
             call.input = *static_cast<uint32_t *>(pInput);

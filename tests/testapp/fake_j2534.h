@@ -24,14 +24,14 @@
 #include "j2534.h"
 
 struct FakeCall {
-    std::string function;           // "PassThruConnect"
-    std::vector<uint32_t> args;     // the integer arguments in order
-    std::vector<PASSTHRU_MSG> msgs; // copies of the records passed in, in order
-    std::optional<std::string> name;   // PassThruOpen: the device name (nothing for null)
-    std::optional<uint32_t> input;     // PassThruIoctl: a uint32_t input, when one was passed
-    std::vector<SCONFIG> config;       // PassThruIoctl GET_CONFIG/SET_CONFIG: the list passed in
-    std::vector<SPARAM> params;        // PassThruIoctl GET_DEVICE_INFO/GET_PROTOCOL_INFO: the list
-    void *ptr[4] = {};                 // the raw pointer arguments, valid during the call only
+    std::string function;             // "PassThruConnect"
+    std::vector<uint32_t> args;       // the integer arguments in order
+    std::vector<PASSTHRU_MSG> msgs;   // copies of the records passed in, in order
+    std::optional<std::string> name;  // PassThruOpen: the device name (nothing for null)
+    std::optional<uint32_t> input;    // PassThruIoctl: a uint32_t input, when one was passed
+    std::vector<SCONFIG> config;      // PassThruIoctl GET_CONFIG/SET_CONFIG: the list passed in
+    std::vector<SPARAM> params;       // PassThruIoctl GET_DEVICE_INFO/GET_PROTOCOL_INFO: the list
+    void *ptr[4] = {};                // the raw pointer arguments, valid during the call only
 };
 
 // Replaces a function's answer: may write the call's outputs through ptr[],
@@ -51,10 +51,11 @@ struct FakeJ2534 {
     uint32_t next_filter_id = 0;                       // counts up with each start
     uint32_t next_periodic_id = 0;
     std::string firmware = "FW 1.23", library = "01.00", api = "04.04";
-    uint32_t serial_number = 4711;                     // GET_DEVICE_INFO SERIAL_NUMBER
-    std::map<uint32_t, uint32_t> ioctl_output;         // IoctlID -> uint32_t output (READ_VBATT ...)
-    std::map<uint32_t, uint32_t> config;               // parameter -> value (GET_CONFIG reads, SET_CONFIG writes)
-    std::deque<PASSTHRU_MSG> rx;                       // PassThruReadMsgs hands these out in order
+    uint32_t serial_number = 4711;              // GET_DEVICE_INFO SERIAL_NUMBER
+    std::map<uint32_t, uint32_t> ioctl_output;  // IoctlID -> uint32_t output (READ_VBATT ...)
+    std::map<uint32_t, uint32_t>
+        config;                   // parameter -> value (GET_CONFIG reads, SET_CONFIG writes)
+    std::deque<PASSTHRU_MSG> rx;  // PassThruReadMsgs hands these out in order
 
     // Calls of one function, in order.
     std::vector<FakeCall> of(const std::string &function) const

@@ -38,13 +38,16 @@ inline std::ostream &operator<<(std::ostream &os, const ShownMessage &m)
 }
 
 class RecordedMessages : public MessageBoxes {
-public:
-    void show(const std::string &text, const std::string &caption) override { shown.push_back({text, caption}); }
+  public:
+    void show(const std::string &text, const std::string &caption) override
+    {
+        shown.push_back({text, caption});
+    }
     std::vector<ShownMessage> shown;
 };
 
 class ScriptedFileDialogs : public FileDialogs {
-public:
+  public:
     std::optional<std::string> open_file(const FileDialogRequest &request) override
     {
         requests.push_back(request);
@@ -60,13 +63,13 @@ public:
 };
 
 class ManualClock : public Clock {
-public:
+  public:
     uint32_t tick_count() override { return now; }
     uint32_t now = 1000;
 };
 
 class FakeUsbReader : public UsbSerialReader {
-public:
+  public:
     std::optional<std::string> serial_number() override
     {
         ++reads;
@@ -76,23 +79,13 @@ public:
     int reads = 0;
 };
 
-// One QApplication per test process, on the offscreen platform.
-inline QApplication &application()
-{
-    static int argc = 1;
-    static char name[] = "quillon_test";
-    static char *argv[] = {name, nullptr};
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Never destroyed: Qt's own statics go first at exit, and a static
-    // QApplication destroyed after them crashes.
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
+// One QApplication per test process, on the offscreen platform; deleted
+// when the tests end (form_fixture.cpp), before Qt's own statics go.
+QApplication &application();
 
 // The relocation root and the simulators come from SimFixture.
 class FormTest : public orvane::sim::SimFixture {
-protected:
+  protected:
     void SetUp() override
     {
         application();
@@ -159,7 +152,7 @@ protected:
     ManualClock clock;
     FakeUsbReader usb;
 
-private:
+  private:
     Services services_;
     std::unique_ptr<TForm1> form_;
 };

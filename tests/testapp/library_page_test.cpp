@@ -45,8 +45,9 @@ TEST_F(LibraryPage, ListsTheRegisteredInterfaces)
 TEST_F(LibraryPage, RegistryFailuresAndNothingToLoad)
 {
     make_form();  // an empty root: no "Software" key
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
-                                  {"Cannot open HKEY_LOCAL_MACHINE->Software key", "ERROR: 00000002"}}));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{
+                  {"Cannot open HKEY_LOCAL_MACHINE->Software key", "ERROR: 00000002"}}));
     // "Load Library" with no line to load does nothing.
     form().LoadLibraryButtonClick();
     EXPECT_EQ(messages.shown.size(), 1u);
@@ -56,13 +57,16 @@ TEST_F(LibraryPage, RegistryFailuresAndNothingToLoad)
     std::filesystem::create_directories(root() + "/etc/passthru/registry/Software");
     make_form();
     EXPECT_EQ(messages.shown,
-              (std::vector<ShownMessage>{{"Cannot open HKEY_LOCAL_MACHINE->Software->PassThruSupport.04.04 key",
-                                          "ERROR: 00000002"}}));
+              (std::vector<ShownMessage>{
+                  {"Cannot open HKEY_LOCAL_MACHINE->Software->PassThruSupport.04.04 key",
+                   "ERROR: 00000002"}}));
 
     messages.shown.clear();
-    std::filesystem::create_directories(root() + "/etc/passthru/registry/Software/PassThruSupport.04.04");
+    std::filesystem::create_directories(root() +
+                                        "/etc/passthru/registry/Software/PassThruSupport.04.04");
     make_form();
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{{"No interfaces found in registry", "ERROR"}}));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{{"No interfaces found in registry", "ERROR"}}));
     EXPECT_EQ(form().LibraryListBox->count(), 0);
     EXPECT_TRUE(form().CAND2Support->isEnabled());
 }
@@ -106,7 +110,8 @@ TEST_F(LibraryPage, LoadOpensTheDeviceAndShowsVersionsAndSerialNumber)
     TForm1 &form = loaded_form();
     FakeJ2534 &lib = fake();
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(lib.names(), (std::vector<std::string>{"PassThruOpen", "PassThruReadVersion", "PassThruIoctl"}));
+    EXPECT_EQ(lib.names(),
+              (std::vector<std::string>{"PassThruOpen", "PassThruReadVersion", "PassThruIoctl"}));
     EXPECT_FALSE(lib.calls[0].name.has_value());  // opened without a name
     EXPECT_EQ(form.OpenDeviceID, 1u);
     EXPECT_EQ(lib.calls[1].args, (std::vector<uint32_t>{1}));
@@ -127,7 +132,8 @@ TEST_F(LibraryPage, LoadOpensTheDeviceAndShowsVersionsAndSerialNumber)
         form.SerialNum->setText(typed);
         form.LoadLibraryButtonClick();
         ASSERT_FALSE(lib.calls.empty());
-        EXPECT_EQ(lib.calls[0].name, typed[0] == 'I' ? std::optional<std::string>(typed) : std::nullopt);
+        EXPECT_EQ(lib.calls[0].name,
+                  typed[0] == 'I' ? std::optional<std::string>(typed) : std::nullopt);
     }
 }
 
@@ -144,10 +150,18 @@ TEST_F(LibraryPage, FailingCallsAndForeignLibraryTexts)
         std::vector<std::string> calls;
         std::vector<ShownMessage> shown;
     } cases[] = {
-        {"PassThruOpen", ERR_DEVICE_NOT_CONNECTED, {"PassThruOpen"}, {{"PassThruOpen returned 8", "ERROR"}}},
-        {"PassThruReadVersion", ERR_FAILED, {"PassThruOpen", "PassThruReadVersion"},
+        {"PassThruOpen",
+         ERR_DEVICE_NOT_CONNECTED,
+         {"PassThruOpen"},
+         {{"PassThruOpen returned 8", "ERROR"}}},
+        {"PassThruReadVersion",
+         ERR_FAILED,
+         {"PassThruOpen", "PassThruReadVersion"},
          {{"PassThruReadVersion returned 7", "ERROR"}}},
-        {"PassThruIoctl", ERR_NOT_SUPPORTED, {"PassThruOpen", "PassThruReadVersion", "PassThruIoctl"}, {}},
+        {"PassThruIoctl",
+         ERR_NOT_SUPPORTED,
+         {"PassThruOpen", "PassThruReadVersion", "PassThruIoctl"},
+         {}},
     };
     for (const auto &c : cases) {
         lib.calls.clear();
@@ -203,9 +217,10 @@ TEST_F(LibraryPage, UsbSerialNumberOnlyForTheMakerWord)
 TEST_F(LibraryPage, MissingFunctionUnlocksThePagesButIsNeverCalled)
 {
     TForm1 &form = loaded_form(FAKE_J2534_NO_IOCTL_LIB);
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{
-                                  {std::string("Cannot find PassThruIoctl function in ") + FAKE_J2534_NO_IOCTL_LIB,
-                                   "ERROR"}}));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{
+                  {std::string("Cannot find PassThruIoctl function in ") + FAKE_J2534_NO_IOCTL_LIB,
+                   "ERROR"}}));
     EXPECT_NE(form.LibraryHandle, nullptr);
     EXPECT_TRUE(form.TabbedNotebook1->select_page(TForm1::kConnectPage));
     FakeJ2534 &lib = fake(FAKE_J2534_NO_IOCTL_LIB);
@@ -217,7 +232,8 @@ TEST_F(LibraryPage, MissingFunctionUnlocksThePagesButIsNeverCalled)
     form.CAND2Support->setChecked(true);
     EXPECT_EQ(lib.names(), (std::vector<std::string>{"PassThruConnect"}));
     EXPECT_EQ(messages.shown,
-              (std::vector<ShownMessage>{{"PassThruIoctl is not available in the loaded library", "ERROR"}}));
+              (std::vector<ShownMessage>{
+                  {"PassThruIoctl is not available in the loaded library", "ERROR"}}));
 
     // Binding a complete library after one that lacked a name, and the other
     // way round: names after the missing one never point into the old library.
@@ -237,13 +253,14 @@ TEST_F(LibraryPage, ClosingTheWindowClosesTheDeviceOnce)
 {
     register_library(FAKE_J2534_LIB);
     FakeJ2534 *lib = nullptr;
-    int status = RunQuillon(application(), Services{&messages, &files, &clock, &usb}, [&](TForm1 &form) {
-        form.LoadLibraryButtonClick();
-        lib = &fake();
-        lib->device_id = 42;  // the next open's device
-        form.LoadLibraryButtonClick();
-        QTimer::singleShot(0, &form, [&form] { form.close(); });
-    });
+    int status =
+        RunQuillon(application(), Services{&messages, &files, &clock, &usb}, [&](TForm1 &form) {
+            form.LoadLibraryButtonClick();
+            lib = &fake();
+            lib->device_id = 42;  // the next open's device
+            form.LoadLibraryButtonClick();
+            QTimer::singleShot(0, &form, [&form] { form.close(); });
+        });
     EXPECT_EQ(status, 0);
     ASSERT_NE(lib, nullptr);
     ASSERT_EQ(lib->count("PassThruClose"), 1u);

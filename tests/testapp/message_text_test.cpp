@@ -33,12 +33,12 @@ TEST(MessageText, BytesFromText)
         {"08", {0, 8}},                      // octal 0, then decimal 8
         {"-1", {0xFF}},
         {"0x1FF", {0xFF}},
-        {"ff", {}},                          // hexadecimal needs 0x
+        {"ff", {}},  // hexadecimal needs 0x
         {"0X1f 017 10", {0x1F, 017, 10}},
         {"\t1\n2", {1, 2}},
-        {"0x", {0}},                         // "0" read, "x" begins nothing
-        {"4294967295", {0xFF}},              // clamped to 2147483647 first
-        {"-4294967296", {0x00}},             // clamped to -2147483648
+        {"0x", {0}},              // "0" read, "x" begins nothing
+        {"4294967295", {0xFF}},   // clamped to 2147483647 first
+        {"-4294967296", {0x00}},  // clamped to -2147483648
         {"99999999999999999999999 1", {0xFF, 1}},
         {"12abc 5", {12}},
     };
@@ -80,9 +80,16 @@ TEST(MessageText, NumbersClampOrWrapTo32Bits)
         const char *text;
         int32_t value;
     } decimals[] = {
-        {"2500", 2500}, {"", 0},   {"  -5", -5}, {"+7ms", 7}, {"0x10", 0}, {"abc", 0},
+        {"2500", 2500},
+        {"", 0},
+        {"  -5", -5},
+        {"+7ms", 7},
+        {"0x10", 0},
+        {"abc", 0},
         {"4294967295", -1},  // wraps, never undefined
-        {"4294967296", 0},  {"2147483648", -2147483647 - 1}, {"99999999999", 1215752191},
+        {"4294967296", 0},
+        {"2147483648", -2147483647 - 1},
+        {"99999999999", 1215752191},
     };
     for (const auto &c : decimals)
         EXPECT_EQ(TextToLong(c.text), c.value) << c.text;
@@ -99,7 +106,8 @@ TEST(MessageText, RecordsAndTexts)
     EXPECT_EQ(msg->Timestamp, 0u);
     EXPECT_EQ(msg->ExtraDataIndex, 0u);
     ASSERT_EQ(msg->DataSize, 6u);
-    EXPECT_EQ(std::vector<uint8_t>(msg->Data, msg->Data + 6), (std::vector<uint8_t>{0, 0, 7, 0xDF, 1, 0}));
+    EXPECT_EQ(std::vector<uint8_t>(msg->Data, msg->Data + 6),
+              (std::vector<uint8_t>{0, 0, 7, 0xDF, 1, 0}));
 
     EXPECT_EQ(returned_text("PassThruConnect", 1), "PassThruConnect returned 1");
     EXPECT_EQ(returned_text("PassThruOpen", -1), "PassThruOpen returned 4294967295");
@@ -109,6 +117,10 @@ TEST(MessageText, RecordsAndTexts)
     EXPECT_EQ(text_from_buffer(unterminated, sizeof unterminated), "04.0");
     EXPECT_EQ(text_from_buffer("02.06\0junk", 10), "02.06");
     EXPECT_EQ(field_text(std::string(100, 'a')).size(), kFieldTextMax);
+    EXPECT_EQ(clamp_count(5, 3), 3u);
+    EXPECT_EQ(clamp_count(2, 3), 2u);
+    msg->DataSize = 0xFFFFFFFF;
+    EXPECT_EQ(data_size_of(*msg), uint32_t{PASSTHRU_MSG_DATA_SIZE});
 
     // The combo index selects the item; -1 and row 1's empty 15th item none.
     EXPECT_EQ(protocol_item(kSPISO15765)->protocol_id, uint32_t{SPISO15765});

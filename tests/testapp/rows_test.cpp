@@ -67,7 +67,8 @@ TEST_F(Rows, RowsWithoutProtocolDoNothingAndNoTypeSendsZero)
     EXPECT_EQ(form.FilterRows[7].Type->currentIndex(), -1);
     EXPECT_EQ(form.PeriodicRows[13].Protocol->currentIndex(), -1);
     form.FilterRows[0].Protocol->setCurrentIndex(kProtocolCount);  // row 1's empty item
-    for (QCheckBox *box : {form.FilterRows[7].Active, form.PeriodicRows[13].Active, form.FilterRows[0].Active}) {
+    for (QCheckBox *box :
+         {form.FilterRows[7].Active, form.PeriodicRows[13].Active, form.FilterRows[0].Active}) {
         box->setChecked(true);
         box->setChecked(false);
     }
@@ -126,7 +127,8 @@ TEST_F(Rows, EachRowStopsItsOwnSlot)
     for (int i = 0; i < kFilterRows; ++i)
         EXPECT_EQ(filters[i].args, (std::vector<uint32_t>{0, uint32_t(40 + order[i])}));
     for (int i = 0; i < kPeriodicRows; ++i)
-        EXPECT_EQ(periodic[i].args, (std::vector<uint32_t>{0, uint32_t(70 + kPeriodicRows - 1 - i)}));
+        EXPECT_EQ(periodic[i].args,
+                  (std::vector<uint32_t>{0, uint32_t(70 + kPeriodicRows - 1 - i)}));
 }
 
 TEST_F(Rows, StopUsesTheProtocolSelectedNowAndTheSlotAsItStands)
@@ -151,8 +153,9 @@ TEST_F(Rows, StopUsesTheProtocolSelectedNowAndTheSlotAsItStands)
     EXPECT_TRUE(form.PeriodicRows[2].Active->isChecked());
     form.PeriodicRows[2].Active->setChecked(false);
     EXPECT_EQ(lib.of("PassThruStopPeriodicMsg").at(0).args, (std::vector<uint32_t>{CAN, 0}));
-    EXPECT_EQ(messages.shown, (std::vector<ShownMessage>{{"PassThruStartPeriodicMsg returned 10", "ERROR"},
-                                                         {"PassThruStopPeriodicMsg returned 13", "ERROR"}}));
+    EXPECT_EQ(messages.shown,
+              (std::vector<ShownMessage>{{"PassThruStartPeriodicMsg returned 10", "ERROR"},
+                                         {"PassThruStopPeriodicMsg returned 13", "ERROR"}}));
 }
 
 }  // namespace

@@ -20,14 +20,16 @@ TEST_F(ShellTest, EightPagesInOrderLockedUntilALibraryIsLoaded)
     QStringList captions;
     for (int i = 0; i < bar->count(); ++i)
         captions << bar->tabText(i);
-    EXPECT_EQ(captions, QStringList({"Library", "Connect / Disconnect", "I/O Control (1)", "I/O Control (2)",
-                                     "Filter Msgs", "Periodic Msgs", "Prog. Voltage", "Read / Write"}));
+    EXPECT_EQ(captions,
+              QStringList({"Library", "Connect / Disconnect", "I/O Control (1)", "I/O Control (2)",
+                           "Filter Msgs", "Periodic Msgs", "Prog. Voltage", "Read / Write"}));
 
     for (int page = 1; page < TForm1::kPageCount; ++page)
         EXPECT_FALSE(form.TabbedNotebook1->select_page(page)) << page;
     EXPECT_EQ(form.TabbedNotebook1->current_index(), 0);
     ASSERT_EQ(messages.shown.size(), 7u);
-    EXPECT_EQ(messages.shown[0], (ShownMessage{"A library must be selected and loaded before use", "ERROR"}));
+    EXPECT_EQ(messages.shown[0],
+              (ShownMessage{"A library must be selected and loaded before use", "ERROR"}));
 
     form.LibraryHandle = &form;  // any non-null handle frees the pages
     EXPECT_TRUE(form.TabbedNotebook1->select_page(TForm1::kReadWritePage));

@@ -1,0 +1,106 @@
+// screenshots.cpp - takes the README's pictures of quillon: the program's
+// own start (RunQuillon with the desktop services) on a real X server,
+// normally Xvfb, against the built library and the simulated adapter, and
+// a grab of the X screen for each page.  Usage (scripts/screenshots):
+//   quillon_screenshots <library.so> <output folder>
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "sim/simulator.h"
+#include "testapp/form.h"
+#include "testapp/program.h"
+#include "testapp/tabbed_notebook.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void write_entry(const fs::path &root, const std::string &key, const std::string &lines)
+{
+    fs::path dir = root / "etc/passthru/registry/Software/PassThruSupport.04.04" / key;
+    fs::create_directories(dir);
+    std::ofstream(dir / "values.conf") << lines;
+}
+
+// The whole X screen, cut to the window.
+bool grab(QWidget &window, const fs::path &file)
+{
+    QApplication::processEvents();
+    QScreen *screen = QGuiApplication::primaryScreen();
+    QPixmap shot = screen->grabWindow(0).copy(window.frameGeometry());
+    return shot.save(QString::fromStdString(file.string()));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <library.so> <output folder>\n", argv[0]);
+        return 2;
+    }
+    fs::path out = fs::absolute(argv[2]);
+    fs::path root = fs::temp_directory_path() / ("quillon-shots-" + std::to_string(::getpid()));
+    fs::path library = root / "usr/local/lib/passthru/libtenqv264.so";
+    fs::create_directories(library.parent_path());
+    fs::copy_file(argv[1], library, fs::copy_options::overwrite_existing);
+    ::setenv("ORVANE_ROOT", root.c_str(), 1);
+    write_entry(root, "Vexlar-Orvane-FD",
+                "Vendor=\"Vexlar "
+                "LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\nFunctionLibrary=\"" +
+                    library.string() + "\"\nCAN=dword:00000001\nISO15765=dword:00000001\n");
+    write_entry(root, "Acme-Scan",
+                "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
+
+    orvane::sim::Options options;
+    options.com_port = 7;
+    options.root = root.string();
+    orvane::sim::Simulator sim(options);
+    sim.start();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quillon");
+    int failures = 0;
+    RunQuillon(app, desktop_services(), [&](TForm1 &form) {
+        form.resize(960, 640);
+        form.move(0, 0);
+        QTimer::singleShot(300, &form, [&] {
+            failures += !grab(form, out / "quillon-library-list.png");
+            form.LibraryListBox->setCurrentRow(1);
+            form.LoadLibraryButtonClick();
+            form.CANConnect->setChecked(true);
+            form.ISO15765Connect->setChecked(true);
+            form.FilterRows[0].Active->setChecked(true);
+            form.FilterRows[1].Active->setChecked(true);
+            form.PeriodicRows[0].Active->setChecked(true);
+            const struct {
+                int page;
+                const char *name;
+            } pages[] = {
+                {TForm1::kLibraryPage, "quillon-library.png"},
+                {TForm1::kConnectPage, "quillon-connect.png"},
+                {TForm1::kFilterPage, "quillon-filters.png"},
+                {TForm1::kPeriodicPage, "quillon-periodic.png"},
+            };
+            for (const auto &p : pages) {
+                form.TabbedNotebook1->select_page(p.page);
+                failures += !grab(form, out / p.name);
+            }
+            form.close();
+        });
+    });
+    sim.stop();
+    fs::remove_all(root);
+    std::printf("%s\n", failures ? "some screenshots failed" : "screenshots written");
+    return failures ? 1 : 0;
+}
