@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-<<<<<<< HEAD
 #include <memory>
 
 #include "testapp/form.h"
@@ -621,6 +620,3 @@ void TForm1::ISO9141PinChange()
         channel = ISO9141ChannelID;
     SetOneOption(channel, J1962_PINS, *pins, "No ISO9141 procotols active");
 }
-=======
-void TForm1::BuildIoControl1Page(QWidget * /*page*/) {}
->>>>>>> refs/heads/testapp

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-<<<<<<< HEAD
 #include <memory>
 
 #include "testapp/form.h"
@@ -232,6 +231,3 @@ void TForm1::VuV1ReadClick()
         SetText(VuV1Ch[r - 1], vuv1_temperature_text(raw));
     }
 }
-=======
-void TForm1::BuildIoControl2Page(QWidget * /*page*/) {}
->>>>>>> refs/heads/testapp
