@@ -42,7 +42,9 @@
 #include <utility>
 #include <vector>
 
+#include "testapp/bus_monitor.h"
 #include "testapp/form_state.h"
+#include "testapp/saved_messages.h"
 #include "testapp/services.h"
 
 class QCheckBox;
