@@ -199,7 +199,9 @@ void TForm1::VuV1SetupClick()
     for (const auto &[field, text] : settings)
         SetText(field, text);
     SetISOSetupClick();
-    // READWRITE_PENDING
+    Write1Protocol->setCurrentIndex(kISO9141);
+    SetText(Write1Msg, kVuV1RequestText);
+    SetText(Write1Description, "Read VuV1 Data");
 }
 
 void TForm1::VuV1ReadClick()

@@ -588,5 +588,38 @@ TEST_F(IoPages, VuV1ReadShowsOnlyACompleteReply)
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(IoPages, VuV1SetupConnectsOnceAndConfiguresTheKLineEachTime)
+{
+    TForm1 &form = loaded_form();
+    FakeJ2534 &lib = fake();
+    for (int click = 0; click < 2; ++click) {
+        lib.calls.clear();
+        form.VuV1Setup->click();
+        std::vector<FakeCall> connects = lib.of("PassThruConnect");
+        if (click == 0) {
+            ASSERT_EQ(connects.size(), 1u);
+            EXPECT_EQ(connects[0].args,
+                      (std::vector<uint32_t>{1, ISO9141, ISO9141_NO_CHECKSUM, 10400}));
+        } else {
+            EXPECT_TRUE(connects.empty());  // connected already
+        }
+        std::vector<Request> sent = config_requests(lib);
+        ASSERT_EQ(sent.size(), 18u);
+        const std::pair<size_t, Request> spots[] = {{0, {ISO9141, SET_CONFIG, DATA_RATE, 19200}},
+                                                    {2, {ISO9141, SET_CONFIG, P1_MAX, 4}},
+                                                    {5, {ISO9141, SET_CONFIG, P3_MIN, 6}},
+                                                    {6, {ISO9141, SET_CONFIG, P3_MAX, 8}},
+                                                    {16, {ISO9141, SET_CONFIG, PARITY, 1}},
+                                                    {17, {ISO9141, SET_CONFIG, DATA_BITS, 8}}};
+        for (const auto &[i, request] : spots)
+            EXPECT_EQ(sent[i], request) << i;
+    }
+    EXPECT_TRUE(form.ISO9141NoChecksum->isChecked());
+    EXPECT_EQ(form.Write1Protocol->currentIndex(), kISO9141);
+    EXPECT_EQ(form.Write1Msg->text(), "0x01 0x04 0x00 0x00 0x00 0x04 0xF1 0xC9");
+    EXPECT_EQ(form.Write1Description->text(), "Read VuV1 Data");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 }  // namespace
 }  // namespace quillon_test
