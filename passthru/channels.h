@@ -17,7 +17,7 @@ namespace tenq {
 
 extern uint32_t ChannelStatus;
 
-inline uint32_t ChannelBit(uint32_t ChannelID)
+constexpr uint32_t ChannelBit(uint32_t ChannelID)
 {
     return uint32_t{1} << (ChannelID % 32);
 }

@@ -1,11 +1,13 @@
 // connect.cpp - PassThruConnect (both API variants) and PassThruDisconnect.
 // Sets and clears bits of ChannelStatus; writes the setup blocks,
-// ISO9141NoChecksum and the Connect flags and fill of the receive rings.
+// ISO9141NoChecksum and the Connect flags, fill and overflow flag of the
+// receive rings; resets the K-line reception.
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/connection.h"
 #include "passthru/debug.h"
 #include "passthru/filters.h"
+#include "passthru/kline_rx.h"
 #include "passthru/link.h"
 #include "passthru/periodic.h"
 #include "passthru/rings.h"
@@ -105,7 +107,12 @@ int32_t connect_channel(uint32_t ChannelID, uint32_t Flags, uint32_t can_baud_ra
         return ERR_INVALID_PROTOCOL_ID;
     }
     ring->Flags = Flags;
+    // A new connection starts clean: a loss reported on the old one is not
+    // its loss, nor is the rest of a K-line message the old one was dropping.
     RingReset(*ring);
+    ring->Overflow = 0;
+    if (ring == &ISO9141Buffer)
+        KLineResetReception();
     if (can != nullptr)
         connect_can(*can, can_baud_rate);
     else
@@ -201,6 +208,8 @@ extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
     StopPeriodicSlotsOf(ChannelID, true);
     StopFilterSlotsOf(ChannelID);
     ChannelStatus &= ~ChannelBit(ChannelID);
+    if (ChannelRing(ChannelID) == &ISO9141Buffer)
+        KLineResetReception();
     const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
     if (rc != 0) {
         DbgPrintf(DBG_ERROR, "PassThruDisconnect: JmsgSendCmd returned %ld", static_cast<long>(rc));

@@ -49,6 +49,12 @@ void request_init(uint8_t kind, const char *failure_line)
     ISO9141Setup.init_type &= kInitKeepMask;
 }
 
+// Results of PassThruReadMsgs after which its count says what it delivered.
+bool read_delivered(int32_t status)
+{
+    return status == STATUS_NOERROR || status == ERR_TIMEOUT || status == ERR_BUFFER_OVERFLOW;
+}
+
 int32_t refuse_null()
 {
     DbgMsg(DBG_ERROR, kIoctlNullParameter);
@@ -81,7 +87,9 @@ int32_t IoctlFiveBaudInit(uint32_t ChannelID, const SBYTE_ARRAY *pInput, SBYTE_A
     request_init(kInitFiveBaud, "Cannot start the FIVE_BAUD_INIT");
 
     const uint32_t start = platform::tick_count();
-    while (platform::tick_count() - start <= kFiveBaudLimitMs) {
+    // A channel the adapter stopped delivers nothing more: that ends the
+    // wait as running out of time would.
+    while (platform::tick_count() - start <= kFiveBaudLimitMs && ChannelConnected(ChannelID)) {
         PASSTHRU_MSG msg;
         uint32_t count = 1;
         PassThruReadMsgs(ChannelID, &msg, &count, kReadSliceMs);
@@ -107,12 +115,15 @@ int32_t IoctlFastInit(uint32_t ChannelID, PASSTHRU_MSG *pRequest, PASSTHRU_MSG *
         return rc;
 
     const uint32_t start = platform::tick_count();
-    while (platform::tick_count() - start <= kFastInitLimitMs) {
+    while (platform::tick_count() - start <= kFastInitLimitMs && ChannelConnected(ChannelID)) {
         PASSTHRU_MSG msg;
         count = 1;
-        PassThruReadMsgs(ChannelID, &msg, &count, kReadSliceMs);
+        // A refused read (the adapter stopped the channel) leaves the count
+        // as it was and the record unwritten: only a delivered record counts.
+        if (!read_delivered(PassThruReadMsgs(ChannelID, &msg, &count, kReadSliceMs)) || count != 1)
+            continue;
         // The echo of the request and start indications are not the answer.
-        if (count == 1 && (msg.RxStatus & (TX_MSG_TYPE | START_OF_MESSAGE)) == 0) {
+        if ((msg.RxStatus & (TX_MSG_TYPE | START_OF_MESSAGE)) == 0) {
             std::memcpy(pResponse, &msg, sizeof msg);
             return STATUS_NOERROR;
         }

@@ -93,6 +93,11 @@ void end_of_message(ReadTarget &out)
 
 }  // namespace
 
+void KLineResetReception()
+{
+    discarding = false;
+}
+
 void KLineReceiveFrame(uint32_t ChannelID, const JMSG &frame, ReadTarget &out)
 {
     if (frame.flags & kKLineFlagKeyBytes) {

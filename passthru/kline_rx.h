@@ -25,4 +25,9 @@ constexpr uint32_t kKLinePieceSize = 68;      // a piece this long is continued 
 // One frame taken from the K-line ring for channel `ChannelID`.
 void KLineReceiveFrame(uint32_t ChannelID, const JMSG &frame, ReadTarget &out);
 
+// Forget the remaining pieces of an over-long message being dropped: the
+// frames that would end it went with the ring (a receive clear, a connect or
+// a disconnect of a K-line channel).
+void KLineResetReception();
+
 }  // namespace tenq

@@ -67,6 +67,9 @@ int32_t write_with_retry(const char *caller, const uint8_t *bytes, uint32_t len)
         hCommPort = -1;
         return ERR_FAILED;
     }
+    // What the old port left of a frame never continues on the new one:
+    // kept, it would cut every later frame at the wrong place.
+    com_buf_len = 0;
     written = 0;
     rc = Port().write(&hCommPort, bytes, len, &written);
     if (rc == 0 && written == len)
@@ -241,8 +244,15 @@ int32_t JmsgReceiveMsgs()
 
 bool JmsgWaitInput(uint32_t ms)
 {
-    if (port_ops != &kSerialDriver || hCommPort < 0)
+    if (port_ops != &kSerialDriver)
         return true;
+    // With no port (its reopen failed) nothing can arrive; waiting out the
+    // interval keeps a polling loop from spinning until the next send
+    // reopens the port.
+    if (hCommPort < 0) {
+        platform::sleep_ms(ms);
+        return false;
+    }
     return platform::serial_wait_readable(hCommPort, ms);
 }
 

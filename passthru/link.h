@@ -57,8 +57,9 @@ int32_t JmsgReceiveMsgs();
 // bytes are already waiting.  False when the time passed with nothing to
 // read, so the caller can spare itself the poll.  A polling loop calls it
 // between polls, so that an idle wait does not wake the caller every
-// millisecond.  On a port other than the serial driver (a test's) it
-// returns true at once.
+// millisecond.  With no port open, or one that has hung up, nothing can
+// arrive: it waits out `ms` as for an idle port and returns false.  On a
+// port other than the serial driver (a test's) it returns true at once.
 bool JmsgWaitInput(uint32_t ms);
 
 // Dispatch one complete frame from the adapter (the receive path's last step).

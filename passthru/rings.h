@@ -25,7 +25,8 @@ struct RxRing {
     uint32_t Overflow;   // a frame was lost since the reader last reported it
     uint32_t Flags;      // the channel's Connect flags
     const char *OverflowText;
-    uint32_t LineChannel;  // channel whose connection the overflow line needs; 0: none
+    uint32_t LineChannels;  // channels (ChannelStatus bits) of which one must be connected
+                            // for the overflow line and flag; 0: none needed
 };
 
 extern RxRing CANBuffer;

@@ -1,10 +1,11 @@
 // rx_clear.cpp - the receive clear.  Resets the count, head and tail of one
-// receive ring; sends the clear frame.
+// receive ring and the K-line reception; sends the clear frame.
 #include "passthru/rx_clear.h"
 
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/debug.h"
+#include "passthru/kline_rx.h"
 #include "passthru/link.h"
 #include "passthru/rings.h"
 
@@ -28,6 +29,8 @@ int32_t ClearRxBuffer(uint32_t ChannelID)
     }
     JmsgReceiveMsgs();
     RingReset(*ring);
+    if (ring == &ISO9141Buffer)
+        KLineResetReception();
     return STATUS_NOERROR;
 }
 

@@ -12,7 +12,7 @@ uint32_t RecordTimestamp(const JMSG &frame)
     const uint32_t count = get_be32(frame.timestamp);
     if (TimestampMsec == 1)
         return count >> 8;
-    // 64 bits: the count times 1000 passes 32 bits after 17 minutes; the
+    // 64 bits: the count times 1000 passes 32 bits after about 17 seconds; the
     // result wraps with the adapter's counter, as applications expect.
     return static_cast<uint32_t>((uint64_t{count} * 1000u) >> 8);
 }

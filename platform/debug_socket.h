@@ -15,8 +15,9 @@ namespace platform {
 
 constexpr int kInvalidSocket = -1;
 
-// Connect a stream socket to 127.0.0.1:`port`.  Returns the socket, or
-// kInvalidSocket (the socket is closed) when the connect fails.
+// Connect a stream socket to 127.0.0.1:`port`, giving up after about 100 ms.
+// Returns the socket, or kInvalidSocket (the socket is closed) when the
+// connect fails or takes longer.
 int debug_socket_open(uint16_t port);
 
 // Send `len` bytes without blocking; errors are ignored.

@@ -27,4 +27,19 @@ std::string registry_root()
     return root_path("etc/passthru/registry");
 }
 
+std::string system32_folder()
+{
+    return root_path("usr/local/lib");
+}
+
+std::string system_folder()
+{
+    return root_path("usr/local/lib/passthru");
+}
+
+std::string programs_folder()
+{
+    return root_path("usr/local/bin");
+}
+
 }  // namespace platform

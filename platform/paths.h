@@ -22,4 +22,14 @@ std::string com_port_path(uint32_t port);
 // Folder that stands for HKEY_LOCAL_MACHINE.
 std::string registry_root();
 
+// Windows' SYSTEM32 folder, where libraries are installed:
+// $ORVANE_ROOT/usr/local/lib.
+std::string system32_folder();
+
+// Windows' SYSTEM folder: $ORVANE_ROOT/usr/local/lib/passthru.
+std::string system_folder();
+
+// Where programs are installed: $ORVANE_ROOT/usr/local/bin.
+std::string programs_folder();
+
 }  // namespace platform

@@ -380,6 +380,11 @@ int32_t read_values(const std::vector<std::string> &path, std::vector<Line> &lin
     if (err != 0)
         return from_errno(err);
     std::string_view rest(content);
+    // Editors put a UTF-8 byte-order mark in front of the first line; left
+    // there it would hide the first value.  A rewrite leaves it out.
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+    if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+        rest.remove_prefix(kUtf8Bom.size());
     while (!rest.empty()) {
         size_t end = rest.find('\n');
         std::string_view text = rest.substr(0, end);

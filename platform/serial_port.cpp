@@ -5,6 +5,9 @@
 // every wait is a poll with the handle's time-out.
 #include "platform/serial_port.h"
 
+#include "platform/serial_termios.h"
+#include "platform/ticks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -26,7 +29,7 @@
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 // Receive capacity before any serial_setup_queues: the size of the line
 // discipline's read buffer.
@@ -147,6 +150,8 @@ bool valid_state(const PortState &s)
            s.fRtsControl <= RTS_CONTROL_TOGGLE;
 }
 
+}  // namespace
+
 void apply_to_termios(const PortState &s, termios *t)
 {
     cfmakeraw(t);
@@ -181,6 +186,8 @@ void apply_to_termios(const PortState &s, termios *t)
     cfsetospeed(t, speed);
 }
 
+namespace {
+
 bool set_modem_line(int fd, int line, bool on, bool is_pty)
 {
     if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0)
@@ -192,9 +199,9 @@ bool set_modem_line(int fd, int line, bool on, bool is_pty)
 
 // Milliseconds left until `deadline`, rounded up so that a wait never ends
 // just before it; 0 once it has passed.
-int ms_until(Clock::time_point deadline)
+int ms_until(SteadyClock::time_point deadline)
 {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
     return left.count() > 0 ? int(std::min<int64_t>(left.count(), INT32_MAX)) : 0;
 }
 
@@ -347,7 +354,7 @@ bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_r
     if (!find_port(handle, &port))
         return false;
     auto *out = static_cast<uint8_t *>(buffer);
-    auto deadline = Clock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
     uint32_t got = 0;
     while (got < count) {
         ssize_t n = read(handle, out + got, std::min(count - got, kMaxTransfer));
@@ -386,7 +393,16 @@ bool serial_wait_readable(int32_t handle, uint32_t timeout_ms)
     if (!find_port(handle, &port))
         return false;
     const int ms = static_cast<int>(std::min<uint32_t>(timeout_ms, INT32_MAX));
-    return wait_for(handle, POLLIN, ms) != 0;
+    pollfd p{handle, POLLIN, 0};
+    const int r = poll(&p, 1, ms);
+    if (r > 0 && (p.revents & POLLHUP) != 0) {
+        // A hung-up port polls readable at once, forever: waiting out the
+        // time as for an idle port keeps the caller's polling loop from
+        // spinning.  Its reads still fail, and its next write reopens it.
+        sleep_ms(timeout_ms);
+        return false;
+    }
+    return r != 0;
 }
 
 bool serial_write(int32_t handle, const void *buffer, uint32_t count, uint32_t *bytes_written)
@@ -397,13 +413,13 @@ bool serial_write(int32_t handle, const void *buffer, uint32_t count, uint32_t *
         return false;
     const auto *in = static_cast<const uint8_t *>(buffer);
     const auto stall = std::chrono::milliseconds(port.timeouts.write_stall_ms);
-    auto last_progress = Clock::now();
+    auto last_progress = SteadyClock::now();
     uint32_t done = 0;
     while (done < count) {
         ssize_t n = write(handle, in + done, std::min(count - done, kMaxTransfer));
         if (n > 0) {
             done += uint32_t(n);
-            last_progress = Clock::now();
+            last_progress = SteadyClock::now();
             continue;
         }
         if (n < 0 && errno == EINTR)

@@ -133,8 +133,9 @@ bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_r
 
 // Wait until bytes can be read, at most `timeout_ms`; returns at once when
 // some are already waiting.  False when the time passed with nothing to read
-// (or the handle is unknown); an error condition counts as readable, so the
-// next read reports it.
+// (or the handle is unknown).  An error condition counts as readable, so the
+// next read reports it; a hang-up does not: it waits the whole time and
+// returns false, as an idle port would.
 bool serial_wait_readable(int32_t handle, uint32_t timeout_ms);
 
 // Write `count` bytes; see SerialTimeouts::write_stall_ms.  *bytes_written

@@ -15,6 +15,8 @@
  *     included inside the class body below, so a page adds members to TForm1
  *     without touching this file.  Widgets are public pointers named as the
  *     form names them (objectName too); repeated rows are arrays of structs.
+ *     A unit that is no page (the configuration file behind "Load Config"
+ *     and "Save Config") gets its own members header the same way.
  *   - Handlers are plain public methods named after the control and event
  *     (CANConnectClick), taking no sender, so tests call them directly.  Wire
  *     each once with Wire(widget, &Widget::signal, &TForm1::Handler), which
@@ -28,6 +30,9 @@
  *   - Parsing and formatting live in Qt-free units (message_text.h) with
  *     their own tests.  Texts cross between Qt and the library as Latin-1
  *     (TextOf / SetText in widgets.h).
+ *   - Tests: tests/testapp/form_fixture.h builds the form offscreen with
+ *     recorded services over the recording fake library (fake_j2534.h),
+ *     whose hooks script any call's outputs.
  */
 #pragma once
 

@@ -2,6 +2,7 @@
 // under a temporary ORVANE_ROOT.  The test holds the master side, where the
 // adapter would be.
 #include "driver/comdrvr.h"
+#include "platform/serial_termios.h"
 #include "platform/ticks.h"
 
 #include <gtest/gtest.h>
@@ -296,6 +297,69 @@ TEST_F(ComPortTest, SettingsReadBackAsSet)
     }
     EXPECT_EQ(com_ioctl(&h, COM_IOCTL_GET_SETTINGS, nullptr, nullptr), COM_ERR_NOT_OPEN);
     EXPECT_EQ(com_ioctl(&h, COM_IOCTL_SET_SETTINGS, nullptr, nullptr), COM_ERR_NOT_OPEN);
+    EXPECT_EQ(com_close(&h), 0);
+}
+
+TEST_F(ComPortTest, ParityAndDataBitsReachTheLine)
+{
+    // What a UART is given for each framing: the settings read back above
+    // come from the driver's copy and would hide a wrong mapping.
+    struct Parity {
+        uint8_t code;
+        tcflag_t bits;  // of PARENB, PARODD, CMSPAR
+    };
+    const tcflag_t kParityBits = PARENB | PARODD | CMSPAR;
+    for (Parity p : {Parity{0, 0}, Parity{1, PARENB | PARODD}, Parity{2, PARENB},
+                     Parity{3, PARENB | PARODD | CMSPAR}, Parity{4, PARENB | CMSPAR}}) {
+        for (uint8_t size = 5; size <= 8; ++size) {
+            platform::PortState state;
+            state.BaudRate = 115200;
+            state.ByteSize = size;
+            state.Parity = p.code;
+            termios t{};
+            platform::apply_to_termios(state, &t);
+            const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+            EXPECT_EQ(t.c_cflag & CSIZE, sizes[size - 5]) << "data bits " << int(size);
+            EXPECT_EQ(t.c_cflag & kParityBits, p.bits) << "parity " << int(p.code);
+        }
+    }
+
+    // And through the driver onto the tty: a pseudo-terminal keeps the odd
+    // bit of the parity (not its enable or the size; qemu-user, which runs
+    // the 32-bit tests, does not carry the stick bit either).
+    int32_t h = -1;
+    ASSERT_NO_FATAL_FAILURE(open_port(&h));
+    termios t{};
+    ASSERT_EQ(tcgetattr(h, &t), 0);
+    EXPECT_EQ(t.c_cflag & PARODD, 0u) << "the adapter's line has no parity";
+    for (Parity p : {Parity{3, PARODD}, Parity{4, 0}, Parity{1, PARODD}, Parity{2, 0}}) {
+        DRVSETTINGS set = {9600, 7, p.code, 0, 0, 0, 0};
+        ASSERT_EQ(com_ioctl(&h, COM_IOCTL_SET_SETTINGS, &set, nullptr), 0);
+        ASSERT_EQ(tcgetattr(h, &t), 0);
+        EXPECT_EQ(t.c_cflag & PARODD, p.bits) << "parity " << int(p.code);
+    }
+    EXPECT_EQ(com_close(&h), 0);
+}
+
+TEST_F(ComPortTest, HungUpPortWaitsLikeAnIdleOne)
+{
+    int32_t h = -1;
+    ASSERT_NO_FATAL_FAILURE(open_port(&h));
+    close(master_);  // the adapter is unplugged
+    master_ = -1;
+    RecordingClock clock;
+    platform::set_clock(&clock);
+    // It polls readable at once, forever; a caller's polling loop must not
+    // spin on it, but wait out its interval.
+    EXPECT_FALSE(platform::serial_wait_readable(h, 20));
+    EXPECT_FALSE(platform::serial_wait_readable(h, 20));
+    platform::set_clock(nullptr);
+    EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{20, 20}));
+    // Reads still report the hang-up.
+    uint8_t buf[8];
+    uint32_t n = 0;
+    EXPECT_NE(com_read(&h, buf, sizeof buf, &n), 0);
+    EXPECT_EQ(n, 0u);
     EXPECT_EQ(com_close(&h), 0);
 }
 

@@ -155,6 +155,17 @@ TEST_F(Iso15765ReceptionTest, FirstFrameGivesAStartIndicationAndConsecutiveFrame
     EXPECT_EQ(r[1].ProtocolID, 6u);
     EXPECT_EQ(r[1].Timestamp, 2000u);  // the first frame's
 
+    // An unpadded sender's last consecutive frame is short: the message
+    // carries the padding error; padded to the frame length it does not.
+    const auto first = bus_frame(0x10, {0x07, 0xE8, 0x10, 0x12, 0x62, 0xF1, 0x90, 0x57, 0x30, 0x4C});
+    for (bool pad : {false, true}) {
+        const auto tail = bytes_of({{0x07, 0xE8, 0x22}, counting(5, 0x50)});
+        auto short_last = feed({first, frames[1], bus_frame(0x10, pad ? padded(tail, 10) : tail)});
+        ASSERT_EQ(short_last.count(), 2u);
+        EXPECT_EQ(short_last[1].DataSize, 22u);
+        EXPECT_EQ(short_last[1].RxStatus, pad ? 0u : uint32_t{ISO15765_PADDING_ERROR});
+    }
+
     tenq::last_segment_flag = 1;
     auto last = feed(frames);
     ASSERT_EQ(last.count(), 2u);

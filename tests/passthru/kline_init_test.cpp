@@ -155,3 +155,27 @@ TEST_F(KLineInitTest, FastInitWithOnlyEchoesFails)
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(block(sent[0]).init_type, 0x10);
 }
+
+TEST_F(KLineInitTest, InitialisationsEndWhenTheAdapterStopsTheChannel)
+{
+    // The K-line stop report clears channel 3: the five-baud wait ends with
+    // the answer of a time-out at once instead of reading a gone channel for 5 s.
+    port.reads.push_back(frame(0x90, 1, 0, 0));
+    uint8_t keys[2] = {0xEE, 0xEE};
+    const uint32_t before = clock.tick_count();
+    ASSERT_EQ(five_baud(3, 0x33, keys), STATUS_NOERROR);
+    EXPECT_LT(clock.tick_count() - before, 1000u);
+    EXPECT_EQ(keys[0], 0);
+    EXPECT_EQ(keys[1], 0);
+
+    // A fast initialisation whose channel stops takes no response from the
+    // refused reads: the caller's record stays as it was.
+    connected({3});
+    PASSTHRU_MSG request = fast_init_request(), response{};
+    response.DataSize = 0x5A5A;
+    port.reads.push_back(frame(0x90, 1, 0, 0));
+    EXPECT_EQ(PassThruIoctl(3, FAST_INIT, &request, &response), ERR_FAILED);
+    EXPECT_EQ(last_error(), "No response to FAST_INIT");
+    EXPECT_EQ(response.DataSize, 0x5A5Au);
+    EXPECT_FALSE(ChannelConnected(3));
+}

@@ -12,6 +12,7 @@
 #include "passthru/filters.h"
 #include "passthru/link.h"
 #include "passthru/rings.h"
+#include "platform/ticks.h"
 #include "tests/passthru/fake_port.h"
 
 using tenq_test::FakePort;
@@ -143,6 +144,17 @@ TEST_F(LinkTest, FullRingDropsWithOneLineOnlyWhileItsChannelIsConnected)
     tenq::ISO15765Buffer.Count = tenq::kBusRingCapacity;
     receive(frame(0x20, 2, 5, 0, {0, 0, 7, 0xE0}));
     EXPECT_STREQ(tenq::LastError, "ISO15765 buffer overflow");
+
+    // The K-line ring serves channels 3 and 4: either one makes it report.
+    tenq::ISO9141Buffer.Count = tenq::kKLineRingCapacity;
+    for (uint32_t channel : {3u, 4u}) {
+        tenq::ChannelStatus = tenq::ChannelBit(channel);
+        tenq::ISO9141Buffer.Overflow = 0;
+        std::strcpy(tenq::LastError, "No Error");
+        receive(frame(0x90, 2, 0, 0, {0x48, 0x6B}));
+        EXPECT_EQ(tenq::ISO9141Buffer.Overflow, 1u) << "channel " << channel;
+        EXPECT_STREQ(tenq::LastError, "ISO9141 buffer overflow") << "channel " << channel;
+    }
 }
 
 TEST_F(LinkTest, RingWrapsAroundItsCapacity)
@@ -238,6 +250,23 @@ TEST_F(LinkTest, FailedWriteIsRetriedOnceAfterReopening)
     EXPECT_EQ(port.writes.size(), 4u);
 }
 
+TEST_F(LinkTest, ReopenedPortStartsWithAnEmptyReceiveBuffer)
+{
+    // The adapter went away in the middle of a frame and came back.
+    auto cut = frame(0xF0, 2, 13, 0, {9, 9, 9, 9});
+    receive(std::vector<uint8_t>(cut.begin(), cut.begin() + 4));
+    port.write_results = {{-32001, 0}};
+    ASSERT_EQ(tenq::JmsgSendCmd(0xF0, 2, 13, 0, 0, nullptr, 0), 0);
+    ASSERT_EQ(port.opens, 1);
+    EXPECT_EQ(tenq::com_buf_len, 0u);
+    // The new port's first frame is cut where it begins.
+    receive(frame(0xF0, 2, 13, 0, {0x02, 0x06}));
+    EXPECT_TRUE(tenq::ResponseIs(2, 13));
+    EXPECT_EQ(tenq::TENQResponse.size, 2);
+    EXPECT_EQ(tenq::TENQResponse.data[1], 0x06);
+    EXPECT_EQ(tenq::com_buf_len, 0u);
+}
+
 TEST_F(LinkTest, PartialWriteFailsWithoutSendingAnythingTwice)
 {
     // A time-out that let half the frame through: resending would corrupt the stream.
@@ -261,6 +290,23 @@ TEST_F(LinkTest, ReopenThatFailsLeavesNoHalfOpenPort)
     // The remembered port is reopened by the next frame sent.
     EXPECT_EQ(tenq::JmsgSendCmd(0xF0, 2, 13, 0, 0, nullptr, 0), 0);
     EXPECT_EQ(tenq::hCommPort, 42);
+}
+
+TEST_F(LinkTest, PollingWithoutAPortWaitsOutTheInterval)
+{
+    // After a failed reopen no port is open until the next send: a read's
+    // polling loop must wait between its polls, not spin.
+    struct SleepCounter : platform::Clock {
+        uint32_t tick_count() override { return now; }
+        void sleep_ms(uint32_t ms) override { now += ms; }
+        uint32_t now = 0;
+    } clock;
+    tenq::SetPortOps(nullptr);  // the serial driver
+    tenq::hCommPort = -1;
+    platform::set_clock(&clock);
+    EXPECT_FALSE(tenq::JmsgWaitInput(20));
+    platform::set_clock(nullptr);
+    EXPECT_EQ(clock.now, 20u);
 }
 
 TEST_F(LinkTest, WholeBatchGoesOutInOneWrite)

@@ -2,6 +2,8 @@
 // entry checks, the polling loop, its time limits and its results.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "passthru/connection.h"
 #include "passthru/link.h"
 #include "platform/ticks.h"
@@ -205,6 +207,48 @@ TEST_F(ReadMsgsTest, OverflowIsReportedWithTheRecordsThatFollowIt)
     EXPECT_EQ(read(5, 0), ERR_BUFFER_OVERFLOW);
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(tenq::CANBuffer.Overflow, 0u);
+}
+
+TEST_F(ReadMsgsTest, ReconnectEndsAPendingOverflowButAClearDoesNot)
+{
+    // Lost on the old connection and never reported: not the new one's loss.
+    tenq::CANBuffer.Overflow = 1;
+    uint32_t ch = 0;
+    ASSERT_EQ(PassThruDisconnect(5), STATUS_NOERROR);
+    ASSERT_EQ(PassThruConnect(7, CAN, 0, 500000, &ch), STATUS_NOERROR);
+    tenq::RingAppend(tenq::CANBuffer, bus_frame(0x10, {0x07, 0xE8, 1}));
+    EXPECT_EQ(read(5, 0), STATUS_NOERROR);
+    EXPECT_EQ(count, 1u);
+
+    tenq::CANBuffer.Overflow = 1;
+    ASSERT_EQ(PassThruIoctl(5, CLEAR_RX_BUFFER, nullptr, nullptr), STATUS_NOERROR);
+    tenq::RingAppend(tenq::CANBuffer, bus_frame(0x10, {0x07, 0xE8, 2}));
+    EXPECT_EQ(read(5, 0), ERR_BUFFER_OVERFLOW);
+}
+
+TEST_F(ReadMsgsTest, KLineMessageCutOffByAClearOrReconnectLeavesNothingBehind)
+{
+    const std::vector<uint8_t> next = with_sum({0x48, 0x6B, 0x10}, {});
+    const std::function<void()> restarts[] = {
+        [] { EXPECT_EQ(PassThruIoctl(3, CLEAR_RX_BUFFER, nullptr, nullptr), STATUS_NOERROR); },
+        [] {
+            uint32_t ch = 0;
+            EXPECT_EQ(PassThruDisconnect(3), STATUS_NOERROR);
+            EXPECT_EQ(PassThruConnect(7, ISO9141, 0, 10400, &ch), STATUS_NOERROR);
+        },
+    };
+    for (const auto &restart : restarts) {
+        // A message longer than a record whose last piece never comes: its
+        // pieces are being dropped when the ring is emptied.
+        for (int piece = 0; piece < 61; ++piece)
+            tenq::RingAppend(tenq::ISO9141Buffer, bus_frame(0x90, counting(68)));
+        EXPECT_EQ(read(3, 0, 1), ERR_BUFFER_EMPTY);
+        EXPECT_EQ(last_error(), "ISO9141/14230 RX message too long");
+        restart();
+        tenq::RingAppend(tenq::ISO9141Buffer, bus_frame(0x90, next));
+        ASSERT_EQ(read(3, 0, 1), STATUS_NOERROR) << "the next message was dropped";
+        EXPECT_EQ(msgs[0].DataSize, 3u);
+    }
 }
 
 TEST_F(ReadMsgsTest, AdapterOverflowReportArrivingDuringAWait)

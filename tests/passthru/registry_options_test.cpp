@@ -70,3 +70,13 @@ TEST_F(RegistryOptionsTest, ValuesThatDoNotFitCountAsAbsent)
     tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\nIOT=\"000010\"\n");
     EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 10u);
 }
+
+TEST_F(RegistryOptionsTest, EditorsByteOrderMarkDoesNotHideTheEntrysName)
+{
+    // Saved by an editor that marks UTF-8, with Windows line ends.
+    tenq_test::write_device_entry(root_, "\xEF\xBB\xBFName=\"Orvane-FD\"\r\nSuppressPopups=dword:1\r\n");
+    EXPECT_EQ(tenq::SuppressPopups(), 1u);
+    // Only at the start of the file is it a mark.
+    tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\n\xEF\xBB\xBFSuppressPopups=dword:1\n");
+    EXPECT_EQ(tenq::SuppressPopups(), 0u);
+}

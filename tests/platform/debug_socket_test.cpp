@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,40 @@ TEST(DebugSocket, FailedConnectReturnsInvalidAndLeaksNoDescriptor)
     for (int i = 0; i < 20; ++i)
         EXPECT_EQ(platform::debug_socket_open(port), platform::kInvalidSocket);
     EXPECT_EQ(open_fds(), before);
+}
+
+TEST(DebugSocket, ListenerThatAcceptsNothingCostsTheHostNoMoreThanAMoment)
+{
+    // A listener whose accept queue is full: the kernel drops further
+    // handshakes, and a blocking connect would retry them for minutes.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof address;
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), len), 0);
+    ASSERT_EQ(listen(fd, 0), 0);
+    ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr *>(&address), &len), 0);
+    // Linux completes connections into the queue until it is full; fill it.
+    std::vector<int> queued;
+    bool full = false;
+    while (!full && queued.size() < 64) {
+        int c = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        queued.push_back(c);
+        if (connect(c, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+            continue;
+        ASSERT_EQ(errno, EINPROGRESS);
+        pollfd p{c, POLLOUT, 0};
+        full = poll(&p, 1, 500) == 0;
+    }
+    ASSERT_TRUE(full) << "the accept queue never filled";
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::debug_socket_open(ntohs(address.sin_port)), platform::kInvalidSocket);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    for (int c : queued)
+        close(c);
+    close(fd);
 }
 
 TEST(DebugSocket, SendToClosedPeerRaisesNoSigpipe)

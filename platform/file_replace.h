@@ -1,0 +1,38 @@
+/*
+ * file_replace.h - installing files so that nobody sees them half written.
+ *
+ * A file is written to a temporary file beside its destination, flushed to
+ * disk, given its mode and renamed over the destination.  A program that has
+ * the old file open or mapped (a loaded library) keeps its copy; the next
+ * one to open the path gets the whole new file.
+ */
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Replace `destination` with a copy of `source`, mode `mode` (e.g. 0644).
+// False when the source cannot be read or the destination not replaced
+// (its folder is missing or not writable, or it is a folder itself).
+bool replace_file_with_copy(const std::string &source, const std::string &destination,
+                            unsigned mode);
+
+// Replace `destination` with `content`, mode `mode`.
+bool replace_file_with_text(const std::string &destination, std::string_view content,
+                            unsigned mode);
+
+// From now on, files and folders this process creates are readable by every
+// user whatever umask the installing user has (umask 022): every user's
+// programs load the installed libraries and read the registry.
+void share_created_files();
+
+// True when anything (file, folder, link) stands at `path`.
+bool path_exists(const std::string &path);
+
+// Make `folder` and its missing parents (mode 0755).  True when it is a
+// folder afterwards.
+bool make_folders(const std::string &folder);
+
+}  // namespace platform
