@@ -24,8 +24,8 @@
 
 namespace {
 
-// The stress test's message: a functional OBD request frame, its last byte
-// the record's index in the batch.
+// The stress test's message; its last byte becomes the record's index in
+// the batch, so every record of a batch can be told apart on the bus.
 constexpr uint8_t kStressData[8] = {0xC4, 0xF0, 0xF1, 0x00, 0x00, 0x00, 0x00, 0x00};
 constexpr uint32_t kStressBatches = 100;
 constexpr uint32_t kStressTimeoutStep = 20;  // ms per message of a batch
@@ -105,7 +105,6 @@ void TForm1::BuildReadWritePage(QWidget *page)
     BusMonitor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     BusMonitor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mgrid->addWidget(header, 0, 0);
-    mgrid->addWidget(BusMonitor, 1, 0, 12, 1);
 
     MsgsPerSec = MakeLabel(monitor, "");
     MsgsPerSec->setObjectName("MsgsPerSec");
@@ -132,6 +131,7 @@ void TForm1::BuildReadWritePage(QWidget *page)
     side("Log File Name", LogFileName);
     side(nullptr, RecordLogFile);
     side(nullptr, ClearMonitorBuffer);
+    mgrid->addWidget(BusMonitor, 1, 0, row, 1);  // beside all of them, down to the stretch
     mgrid->setColumnStretch(0, 1);
     mgrid->setRowStretch(row, 1);
     layout->addWidget(monitor, 1);

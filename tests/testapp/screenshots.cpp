@@ -24,6 +24,7 @@
 #include "testapp/form.h"
 #include "testapp/program.h"
 #include "testapp/tabbed_notebook.h"
+#include "tests/testapp/screenshot_setup.h"
 
 namespace fs = std::filesystem;
 
@@ -36,29 +37,14 @@ void write_entry(const fs::path &root, const std::string &key, const std::string
     std::ofstream(dir / "values.conf") << lines;
 }
 
-// The whole X screen, cut to the window.
-bool grab(QWidget &window, const fs::path &file)
-{
-    QApplication::processEvents();
-    QScreen *screen = QGuiApplication::primaryScreen();
-    QPixmap shot = screen->grabWindow(0).copy(window.frameGeometry());
-    return shot.save(QString::fromStdString(file.string()));
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <library.so> <output folder>\n", argv[0]);
+    std::optional<ScreenshotSetup> setup = screenshot_setup(argc, argv, "quillon-shots-");
+    if (!setup)
         return 2;
-    }
-    fs::path out = fs::absolute(argv[2]);
-    fs::path root = fs::temp_directory_path() / ("quillon-shots-" + std::to_string(::getpid()));
-    fs::path library = root / "usr/local/lib/passthru/libtenqv264.so";
-    fs::create_directories(library.parent_path());
-    fs::copy_file(argv[1], library, fs::copy_options::overwrite_existing);
-    ::setenv("ORVANE_ROOT", root.c_str(), 1);
+    const fs::path &out = setup->out, &root = setup->root, &library = setup->library;
     write_entry(root, "Vexlar-Orvane-FD",
                 "Vendor=\"Vexlar "
                 "LLC\"\nName=\"Orvane-FD\"\nConfigApplication=\"quillon\"\nFunctionLibrary=\"" +
@@ -66,11 +52,7 @@ int main(int argc, char **argv)
     write_entry(root, "Acme-Scan",
                 "Name=\"Acme Scan\"\nFunctionLibrary=\"/opt/acme/libacme.so\"\n");
 
-    orvane::sim::Options options;
-    options.com_port = 7;
-    options.root = root.string();
-    orvane::sim::Simulator sim(options);
-    sim.start();
+    std::unique_ptr<orvane::sim::Simulator> sim = start_adapter(root);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("quillon");
@@ -129,7 +111,7 @@ int main(int argc, char **argv)
             form.close();
         });
     });
-    sim.stop();
+    sim->stop();
     fs::remove_all(root);
     std::printf("%s\n", failures ? "some screenshots failed" : "screenshots written");
     return failures ? 1 : 0;
