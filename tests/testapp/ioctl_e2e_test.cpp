@@ -57,9 +57,12 @@ TEST_F(IoPagesEndToEnd, CanSetReachesTheSetupBlockAndGetShowsIt)
         auto found = blocks.find(orvane::sim::JMSG_CAN);
         return found == blocks.end() ? std::nullopt : orvane::sim::decode_can_setup(found->second);
     };
-    ASSERT_TRUE(eventually([&] { return block() && block()->baud_rate == 250000; }));
-    EXPECT_EQ(block()->fd_baud_rate, 1000000u);
-    EXPECT_EQ(block()->sample_point_percent, 80);
+    // Every SET_CONFIG sends the whole block again: wait for the last one.
+    ASSERT_TRUE(eventually([&] {
+        auto b = block();
+        return b && b->baud_rate == 250000 && b->fd_baud_rate == 1000000 &&
+               b->sample_point_percent == 80;
+    }));
 
     form.CANDataRate->setText("");
     form.CANSamplePoint->setText("");
