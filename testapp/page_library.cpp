@@ -66,6 +66,8 @@ void TForm1::BuildLibraryPage(QWidget *page)
     grid->setColumnStretch(3, 1);
 
     Wire(LoadLibraryButton, &QPushButton::clicked, &TForm1::LoadLibraryButtonClick);
+    Wire(LoadConfig, &QPushButton::clicked, &TForm1::LoadConfigClick);
+    Wire(SaveConfig, &QPushButton::clicked, &TForm1::SaveConfigClick);
 }
 
 void TForm1::DiscoverInterfaces()

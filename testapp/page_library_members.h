@@ -11,7 +11,7 @@ QLineEdit *APIVersion = nullptr;
 QLineEdit *LibraryVersion = nullptr;
 QLineEdit *FirmwareVersion = nullptr;
 QLineEdit *SerialNum = nullptr;
-QPushButton *LoadConfig = nullptr;  // "Load Config"; its handler comes with the configuration file
+QPushButton *LoadConfig = nullptr;  // "Load Config"
 QPushButton *SaveConfig = nullptr;  // "Save Config"
 
 // Lists the registered interfaces in LibraryListBox (the constructor runs it).
@@ -21,3 +21,11 @@ void DiscoverInterfaces();
 void LoadLibraryButtonClick();
 // The "Vendor" of the selected interface; empty when none is selected.
 std::string SelectedVendor() const;
+
+// The configuration file (config_file_handlers.cpp): "Save Config" writes
+// the form's fields and saved messages, "Load Config" puts them back.  Each
+// dialog starts with the last name chosen in it.
+void SaveConfigClick();
+void LoadConfigClick();
+std::string SaveConfigFileName = "default.cfg";
+std::string LoadConfigFileName = "default.cfg";

@@ -5,8 +5,12 @@
 //   quillon_screenshots <library.so> <output folder>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
@@ -54,7 +58,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName("quillon");
     int failures = 0;
     RunQuillon(app, desktop_services(), [&](TForm1 &form) {
-        form.resize(960, 640);
+        form.resize(1200, 760);
         form.move(0, 0);
         QTimer::singleShot(300, &form, [&] {
             failures += !grab(form, out / "quillon-library-list.png");
@@ -65,14 +69,40 @@ int main(int argc, char **argv)
             form.FilterRows[0].Active->setChecked(true);
             form.FilterRows[1].Active->setChecked(true);
             form.PeriodicRows[0].Active->setChecked(true);
+            // The configuration and I/O pages with what the adapter answers.
+            form.GetCANSetup->click();
+            form.ISO9141Connect->setChecked(true);
+            form.GetISOSetup->click();
+            form.ISOFiveBaud->click();
+            form.ProgVoltage->setText("5000");
+            form.SetProgVoltage->click();
+            form.ADCRead->click();
+            form.DIO1CheckBox->setChecked(true);
+            form.WriteDIO->click();
+            form.ReadDIO->click();
+            // A message written with loopback on, echoed into the monitor.
+            form.LoopBack->setChecked(true);
+            form.Write1Protocol->setCurrentIndex(kCAN);
+            form.Write1Msg->setText("0x00 0x00 0x07 0xE0 0x02 0x10 0x03");
+            form.Write1Description->setText("Diagnostic session");
+            form.Write1Save->click();
+            form.Write1SendClick();
+            QElapsedTimer monitor;
+            monitor.start();
+            while (monitor.elapsed() < 600)
+                QApplication::processEvents(QEventLoop::AllEvents, 50);
             const struct {
                 int page;
                 const char *name;
             } pages[] = {
                 {TForm1::kLibraryPage, "quillon-library.png"},
                 {TForm1::kConnectPage, "quillon-connect.png"},
+                {TForm1::kIoControl1Page, "quillon-ioctl1.png"},
+                {TForm1::kIoControl2Page, "quillon-ioctl2.png"},
                 {TForm1::kFilterPage, "quillon-filters.png"},
                 {TForm1::kPeriodicPage, "quillon-periodic.png"},
+                {TForm1::kProgVoltagePage, "quillon-progvoltage.png"},
+                {TForm1::kReadWritePage, "quillon-readwrite.png"},
             };
             for (const auto &p : pages) {
                 form.TabbedNotebook1->select_page(p.page);
