@@ -106,7 +106,6 @@ TEST_F(EndToEnd, LoadConnectFilterAndRender)
         ASSERT_TRUE(form.TabbedNotebook1->select_page(page));
         QImage image = form.grab().toImage();
         EXPECT_TRUE(drawn(image)) << page;
-        image.save(QString("quillon-page-%1.png").arg(page));
     }
     form.CloseDeviceAtExit();
 }
