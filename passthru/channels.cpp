@@ -3,8 +3,8 @@
 #include "passthru/channels.h"
 
 #include "j2534.h"
-#include "passthru/byteorder.h"
-#include "passthru/jmsg.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/link/jmsg.h"
 
 namespace tenq {
 
@@ -42,22 +42,10 @@ struct ProtocolChannel {
 // The J2534-2 and vendor IDs name their controller themselves; only the
 // plain CAN and ISO15765 IDs can be moved by MSCAN_SELECT.
 constexpr ProtocolChannel kProtocolChannels[] = {
-    {ISO9141, 3, 3},
-    {ISO14230, 4, 4},
-    {CAN, 5, 11},
-    {ISO15765, 6, 12},
-    {MSCAN, 11, 11},
-    {CAN_PS, 11, 11},
-    {CAN_CH2, 11, 11},
-    {FD_CAN_CH2, 11, 11},
-    {MSISO15765, 12, 12},
-    {ISO15765_PS, 12, 12},
-    {ISO15765_CH2, 12, 12},
-    {FD_ISO15765_CH2, 12, 12},
-    {CAN_CH1, 5, 5},
-    {FD_CAN_CH1, 5, 5},
-    {ISO15765_CH1, 6, 6},
-    {FD_ISO15765_CH1, 6, 6},
+    {ISO9141, 3, 3},      {ISO14230, 4, 4},      {CAN, 5, 11},           {ISO15765, 6, 12},
+    {MSCAN, 11, 11},      {CAN_PS, 11, 11},      {CAN_CH2, 11, 11},      {FD_CAN_CH2, 11, 11},
+    {MSISO15765, 12, 12}, {ISO15765_PS, 12, 12}, {ISO15765_CH2, 12, 12}, {FD_ISO15765_CH2, 12, 12},
+    {CAN_CH1, 5, 5},      {FD_CAN_CH1, 5, 5},    {ISO15765_CH1, 6, 6},   {FD_ISO15765_CH1, 6, 6},
 };
 
 const ChannelInfo *find(uint32_t ChannelID)

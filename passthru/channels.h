@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "passthru/rings.h"
+#include "passthru/link/rings.h"
 
 namespace tenq {
 
@@ -91,8 +91,8 @@ uint32_t MapProtocolId(uint32_t ProtocolID, uint32_t Flags);
 constexpr uint32_t kDefaultFdBaudRate = 2000000;
 constexpr uint8_t kDefaultSamplePointPercent = 80;
 constexpr uint8_t kDefaultSyncJumpWidthPercent = 20;
-constexpr uint8_t kNoTxOverride = 0xFF;     // BS_TX, STMIN_TX, WFT_MAX: the adapter decides
-constexpr uint8_t kDefaultTxDataLength = 8; // classic CAN frames
+constexpr uint8_t kNoTxOverride = 0xFF;      // BS_TX, STMIN_TX, WFT_MAX: the adapter decides
+constexpr uint8_t kDefaultTxDataLength = 8;  // classic CAN frames
 constexpr uint8_t kDefaultPadValue = 0xCC;
 constexpr uint8_t kDefaultInitAddress = 0x33;
 constexpr uint8_t kInitTypeFord = 0x40;

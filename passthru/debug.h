@@ -24,7 +24,7 @@ constexpr char DBG_ERROR = 'E';
 constexpr char DBG_RECEIVED = 'M';
 constexpr char DBG_READ = 'R';
 
-extern uint16_t port;     // TCP port of the debug listener
+extern uint16_t port;  // TCP port of the debug listener
 extern char LastError[kDbgTextSize];
 extern char DbgBuffer[kDbgTextSize];
 

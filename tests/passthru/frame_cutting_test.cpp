@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "passthru/frame.h"
+#include "passthru/link/frame_codec.h"
 #include "tests/passthru/fake_port.h"
 
 using tenq_test::frame;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "passthru/byteorder.h"
-#include "passthru/can_fd.h"
-#include "passthru/iso15765_tx.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/receive/can_fd.h"
+#include "passthru/transmit/iso15765_tx.h"
 #include "tests/passthru/write_test_support.h"
 
 using namespace tenq;

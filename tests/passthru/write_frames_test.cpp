@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "passthru/byteorder.h"
-#include "passthru/write_frames.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/transmit/write_frames.h"
 #include "tests/passthru/write_test_support.h"
 
 using namespace tenq;

@@ -1,0 +1,221 @@
+// connect.cpp - PassThruConnect (both API variants) and PassThruDisconnect.
+// Sets and clears bits of ChannelStatus; writes the setup blocks,
+// ISO9141NoChecksum and the Connect flags, fill and overflow flag of the
+// receive rings; resets the K-line reception.
+#include "j2534.h"
+#include "passthru/channels.h"
+#include "passthru/debug.h"
+#include "passthru/device_search.h"
+#include "passthru/filter_table.h"
+#include "passthru/link/link.h"
+#include "passthru/link/rings.h"
+#include "passthru/msg_filters.h"
+#include "passthru/periodic_msgs.h"
+#include "passthru/receive/kline_rx.h"
+#include "platform/ticks.h"
+
+namespace tenq {
+
+namespace {
+
+constexpr uint8_t JMSG_FLAG_PASSIVE = 0x20;  // start flag: listen only
+// Time the adapter takes to stop a device and report it.
+constexpr uint32_t kStopReportWaitMs = 50;
+
+#ifdef TENQ_OLD_API
+// The older API has no baud-rate argument: the buses start at their usual
+// rates, and the CAN blocks reach the adapter only through configuration.
+constexpr uint32_t kOldApiCanBaudRate = 500000;
+constexpr uint32_t kOldApiKLineBaudRate = 10400;
+constexpr bool kSendCanSetupAtConnect = false;
+#else
+constexpr bool kSendCanSetupAtConnect = true;
+#endif
+
+constexpr uint32_t kUnsupportedProtocols[] = {J1850VPW,    J1850PWM,     SCI_A_ENGINE,
+                                              SCI_A_TRANS, SCI_B_ENGINE, SCI_B_TRANS};
+
+struct CanSetupTarget {
+    uint32_t channel;
+    bool iso15765;
+    const char *failure;
+};
+
+constexpr CanSetupTarget kCanSetupTargets[] = {
+    {5, false, "Cannot set CAN DATA_RATE"},
+    {6, true, "Cannot set ISO1575 DATA_RATE"},
+    {11, false, "Cannot set MSCAN DATA_RATE"},
+    {12, true, "Cannot set MSISO15765 DATA_RATE"},
+};
+
+bool unsupported(uint32_t ChannelID)
+{
+    for (uint32_t p : kUnsupportedProtocols) {
+        if (p == ChannelID)
+            return true;
+    }
+    return false;
+}
+
+const CanSetupTarget *can_setup_target(uint32_t ChannelID)
+{
+    for (const CanSetupTarget &t : kCanSetupTargets) {
+        if (t.channel == ChannelID)
+            return &t;
+    }
+    return nullptr;
+}
+
+void connect_kline(uint32_t Flags, uint32_t baud_rate)
+{
+    SetIsoConnectDefaults(ISO9141Setup, baud_rate, Flags);
+    ISO9141NoChecksum = (Flags & ISO9141_NO_CHECKSUM) ? 1 : 0;
+    uint8_t block[kIsoSetupSize];
+    SerializeIsoSetup(ISO9141Setup, block);
+    if (JmsgSendCmd(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
+        DbgMsg(DBG_ERROR, "Cannot set ISO9141 parameters");
+}
+
+void connect_can(const CanSetupTarget &target, uint32_t baud_rate)
+{
+    CAN_SETUP &setup = *ChannelCanSetup(target.channel);
+    SetCanConnectDefaults(setup, baud_rate, target.iso15765);
+    if (!kSendCanSetupAtConnect)
+        return;
+    uint8_t block[kCanSetupSize];
+    SerializeCanSetup(setup, block);
+    if (JmsgSendCmd(ChannelUnitDevice(target.channel), JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0,
+                    sizeof block, block, 0) != 0)
+        DbgMsg(DBG_ERROR, target.failure);
+}
+
+// Steps common to both API variants, after the arguments were checked and
+// the call logged.
+int32_t connect_channel(uint32_t ChannelID, uint32_t Flags, uint32_t can_baud_rate,
+                        uint32_t kline_baud_rate, uint32_t *pChannelID)
+{
+    if (unsupported(ChannelID)) {
+        DbgMsg(DBG_ERROR, "PassThruConnect protocol not supported");
+        return ERR_NOT_SUPPORTED;
+    }
+    const CanSetupTarget *can = can_setup_target(ChannelID);
+    RxRing *ring = ChannelRing(ChannelID);
+    if (ring == nullptr) {
+        DbgPrintf(DBG_ERROR, "PassThruConnect invalid protocol ID (%ld)",
+                  static_cast<long>(ChannelID));
+        return ERR_INVALID_PROTOCOL_ID;
+    }
+    ring->Flags = Flags;
+    // A new connection starts clean: a loss reported on the old one is not
+    // its loss, nor is the rest of a K-line message the old one was dropping.
+    RingReset(*ring);
+    ring->Overflow = 0;
+    if (ring == &ISO9141Buffer)
+        KLineResetReception();
+    if (can != nullptr)
+        connect_can(*can, can_baud_rate);
+    else
+        connect_kline(Flags, kline_baud_rate);
+
+    const uint8_t start_flags = (Flags & CAN_PASSIVE) ? JMSG_FLAG_PASSIVE : 0;
+    const int32_t rc = JmsgSendCmd(ChannelDevice(ChannelID), JMSG_DEV_START, JMSG_TYPE_PLAIN,
+                                   start_flags, 0, nullptr, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruConnect: JmsgSendCmd returned %ld", static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    *pChannelID = ChannelID;
+    ChannelStatus |= ChannelBit(ChannelID);
+    // Whatever an earlier user of the device left in the adapter goes.
+    StopPeriodicSlotsOf(ChannelID, false);
+    StopFilterSlotsOf(ChannelID);
+    return STATUS_NOERROR;
+}
+
+// Step shared by both variants before the call is logged.
+bool channel_in_use(uint32_t ChannelID)
+{
+    if (ChannelDevice(ChannelID) == 0 || !ChannelConnected(ChannelID))
+        return false;
+    DbgPrintf(DBG_ERROR, "PassThruConnect channel %ld in use", static_cast<long>(ChannelID));
+    return true;
+}
+
+}  // namespace
+
+}  // namespace tenq
+
+using namespace tenq;
+
+#ifdef TENQ_OLD_API
+extern "C" int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t *pChannelID)
+{
+    if (int32_t rc = JmsgCheckConnection(); rc != 0)
+        return rc;
+    if (pChannelID == nullptr) {
+        DbgMsg(DBG_ERROR, "PassThruConnect null pointer to channel ID");
+        return ERR_NULL_PARAMETER;
+    }
+    const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
+    if (channel_in_use(ChannelID))
+        return ERR_CHANNEL_IN_USE;
+    *pChannelID = 0;
+    DbgPrintf(DBG_API, "PassThruConnect(%ld, %08X, pChID)", static_cast<long>(ChannelID),
+              static_cast<unsigned>(Flags));
+    return connect_channel(ChannelID, Flags, kOldApiCanBaudRate, kOldApiKLineBaudRate, pChannelID);
+}
+#else
+extern "C" int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint32_t Flags,
+                                   uint32_t BaudRate, uint32_t *pChannelID)
+{
+    if (int32_t rc = JmsgCheckConnection(); rc != 0)
+        return rc;
+    if (pChannelID == nullptr) {
+        DbgMsg(DBG_ERROR, "PassThruConnect null pointer to channel ID");
+        return ERR_NULL_PARAMETER;
+    }
+    if (!DeviceIdValid(DeviceID))
+        return ERR_INVALID_DEVICE_ID;
+    const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
+    if (channel_in_use(ChannelID))
+        return ERR_CHANNEL_IN_USE;
+    *pChannelID = 0;
+    DbgPrintf(DBG_API, "PassThruConnect(%ld, %ld, %08X, %ld, pChID)", static_cast<long>(DeviceID),
+              static_cast<long>(ChannelID), static_cast<unsigned>(Flags),
+              static_cast<long>(BaudRate));
+    return connect_channel(ChannelID, Flags, BaudRate, BaudRate, pChannelID);
+}
+#endif
+
+extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
+{
+    if (JmsgCheckConnection() != 0) {
+        DbgMsg(DBG_ERROR, "PassThruDisconnect device not connected");
+        return ERR_DEVICE_NOT_CONNECTED;
+    }
+    if (!ChannelConnected(ChannelID)) {
+        DbgPrintf(DBG_ERROR, "PassThruDisconnect invalid ChannelID (%ld)",
+                  static_cast<long>(ChannelID));
+        return ERR_DEVICE_NOT_CONNECTED;
+    }
+    DbgPrintf(DBG_API, "PassThruDisconnect(%ld)", static_cast<long>(ChannelID));
+    const uint8_t dev = ChannelDevice(ChannelID);
+    if (dev == 0) {
+        DbgMsg(DBG_ERROR, "PassThruDisconnect invalid channel ID");
+        return ERR_INVALID_CHANNEL_ID;
+    }
+    StopPeriodicSlotsOf(ChannelID, true);
+    StopFilterSlotsOf(ChannelID);
+    ChannelStatus &= ~ChannelBit(ChannelID);
+    if (ChannelRing(ChannelID) == &ISO9141Buffer)
+        KLineResetReception();
+    const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
+    if (rc != 0) {
+        DbgPrintf(DBG_ERROR, "PassThruDisconnect: JmsgSendCmd returned %ld", static_cast<long>(rc));
+        return ERR_FAILED;
+    }
+    // Takes in the adapter's stop report.
+    platform::sleep_ms(kStopReportWaitMs);
+    JmsgReceiveMsgs();
+    return STATUS_NOERROR;
+}

@@ -1,0 +1,44 @@
+// frame.cpp - frame records and their hex dumps.
+#include "passthru/link/frame_codec.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tenq {
+
+void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg)
+{
+    std::memset(&msg, 0, sizeof msg);
+    std::memcpy(&msg, wire.data(), wire.size() < sizeof msg ? wire.size() : sizeof msg);
+}
+
+void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size)
+{
+    msg.id = 0;
+    msg.size = size;
+    msg.dev = dev;
+    msg.op = op;
+    msg.flags = flags;
+    msg.type = type;
+    std::memset(msg.timestamp, 0, sizeof msg.timestamp);
+}
+
+size_t format_jmsg_dump(const JMSG &msg, size_t max_data, char *out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    int n = std::snprintf(out, capacity, "%02X %02X %02X %02X %02X %02X (%02X%02X%02X%02X)", msg.id,
+                          msg.size, msg.dev, msg.op, msg.flags, msg.type, msg.timestamp[0],
+                          msg.timestamp[1], msg.timestamp[2], msg.timestamp[3]);
+    size_t len = n < 0 ? 0 : static_cast<size_t>(n);
+    size_t shown = msg.size < max_data ? msg.size : max_data;
+    if (shown > kJmsgMaxData)
+        shown = kJmsgMaxData;
+    for (size_t i = 0; i < shown && len + 3 < capacity; ++i)
+        len += static_cast<size_t>(std::snprintf(out + len, capacity - len, " %02X", msg.data[i]));
+    if (len >= capacity)
+        len = capacity - 1;
+    return len;
+}
+
+}  // namespace tenq

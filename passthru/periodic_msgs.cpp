@@ -1,0 +1,228 @@
+// periodic.cpp - the periodic slot table and the five periodic calls.
+// Owns: jmsg_periodic_msg.  Writes iso15765_tx_data_length of a setup block
+// (padded messages with FD_TX_LENGTH_IN_MSG) and Data[2] of the caller's
+// message (the start's 11-bit rule).
+#include "passthru/periodic_msgs.h"
+
+#include "passthru/channels.h"
+#include "passthru/debug.h"
+#include "passthru/device_search.h"
+#include "passthru/link/link.h"
+#include "passthru/transmit/periodic_frame.h"
+#include "passthru/transmit/tx_frame.h"
+
+namespace tenq {
+
+JMSG jmsg_periodic_msg[kPeriodicSlots];
+
+namespace {
+
+// Error texts of each call, in the order of its tests.
+struct CallTexts {
+    const char *not_connected;
+    const char *channel_not_connected;
+    const char *invalid_channel;
+    const char *failed;
+};
+
+constexpr CallTexts kStart{
+    "PassThruStartPeriodic device not connected", "PassThruStartPeriodicMsg invalid ChannelID",
+    "PassThruStartPeriodic invalid channel ID", "PassThruStartPeriodicMsg failed"};
+constexpr CallTexts kUpdate{
+    "PassThruUpdatePeriodic device not connected", "PassThruUpdatePeriodicMsg invalid ChannelID",
+    "PassThruUpdatePeriodicMsg invalid channel ID", "PassThruUpdatePeriodicMsg failed"};
+constexpr CallTexts kStop{
+    "PassThruStopPeriodic device not connected", "PassThruStopPeriodicMsg invalid ChannelID",
+    "PassThruStopPeriodic invalid channel ID", "PassThruStopPeriodicMsg failed"};
+constexpr CallTexts kSuspend{
+    "PassThruSuspendPeriodic device not connected", "PassThruSuspendPeriodic invalid ChannelID",
+    "PassThruSuspendPeriodic invalid channel ID", "PassThruSuspendPeriodic failed"};
+constexpr CallTexts kResume{
+    "PassThruResumePeriodic device not connected", "PassThruResumePeriodic invalid ChannelID",
+    "PassThruResumePeriodic invalid channel ID", "PassThruResumePeriodic failed"};
+
+int32_t fail(const char *text, int32_t status)
+{
+    DbgMsg(DBG_ERROR, text);
+    return status;
+}
+
+int32_t common_tests(uint32_t ChannelID, const CallTexts &texts)
+{
+    if (JmsgCheckConnection() != 0)
+        return fail(texts.not_connected, ERR_DEVICE_NOT_CONNECTED);
+    if (!ChannelConnected(ChannelID))
+        return fail(texts.channel_not_connected, ERR_DEVICE_NOT_CONNECTED);
+    return STATUS_NOERROR;
+}
+
+int32_t send(const JMSG &frame, const CallTexts &texts)
+{
+    if (JmsgSendMsgs(&frame, 1, kPeriodicSendTimeout) != 0)
+        return fail(texts.failed, ERR_FAILED);
+    return STATUS_NOERROR;
+}
+
+// A used slot of another device is running in the adapter for that device;
+// taking it over or freeing it here would lose it.
+bool used_by_other_device(uint32_t MsgID, uint8_t dev)
+{
+    const JMSG &slot = jmsg_periodic_msg[MsgID];
+    return slot.size != 0 && slot.dev != dev;
+}
+
+uint8_t pad_target(uint32_t ChannelID, const PASSTHRU_MSG &msg)
+{
+    const CAN_SETUP *setup = ChannelCanSetup(ChannelID);
+    return setup != nullptr ? PadTargetLength(*setup, msg) : 0;
+}
+
+void keep_pad_target(uint32_t ChannelID, const PASSTHRU_MSG &msg)
+{
+    const uint8_t dev = ChannelDevice(ChannelID);
+    CAN_SETUP *setup = ChannelCanSetup(ChannelID);
+    if (setup != nullptr && (dev == JMSG_ISO15765 || dev == JMSG_MSISO15765))
+        KeepPadTargetLength(*setup, msg);
+}
+
+int32_t build_failed(int32_t rc, const CallTexts &texts, const char *too_long)
+{
+    if (rc == ERR_INVALID_CHANNEL_ID)
+        return fail(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
+    return fail(too_long, rc);
+}
+
+int32_t suspend_or_resume(uint32_t ChannelID, uint8_t flag, const CallTexts &texts,
+                          const char *name)
+{
+    if (int32_t rc = common_tests(ChannelID, texts); rc != 0)
+        return rc;
+    const uint8_t dev = ChannelDevice(ChannelID);
+    // The call has one argument; the second number shows the device it goes to.
+    DbgPrintf(DBG_API, "%s(%ld, %ld)", name, static_cast<long>(ChannelID), static_cast<long>(dev));
+    if (dev == 0)
+        return fail(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
+    JMSG frame;
+    EmptyWriteFrame(frame, 0, dev, JMSG_TYPE_PLAIN);
+    frame.flags = flag;
+    return send(frame, texts);
+}
+
+}  // namespace
+
+int32_t StopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
+{
+    if (int32_t rc = common_tests(ChannelID, kStop); rc != 0)
+        return rc;
+    DbgPrintf(DBG_API, "PassThruStopPeriodicMsg(%ld, %ld)", static_cast<long>(ChannelID),
+              static_cast<long>(MsgID));
+    if (MsgID >= kPeriodicSlots)
+        return fail("PassThruStopPeriodicMsg invalid message ID", ERR_INVALID_MSG_ID);
+    const uint8_t dev = ChannelDevice(ChannelID);
+    if (dev == 0)
+        return fail(kStop.invalid_channel, ERR_INVALID_CHANNEL_ID);
+    if (used_by_other_device(MsgID, dev))
+        return fail("PassThruStopPeriodicMsg message ID belongs to another channel",
+                    ERR_INVALID_MSG_ID);
+    JMSG frame;
+    EmptyWriteFrame(frame, static_cast<uint8_t>(MsgID), dev, JMSG_TYPE_PERIODIC);
+    if (int32_t rc = send(frame, kStop); rc != 0)
+        return rc;
+    jmsg_periodic_msg[MsgID] = frame;
+    return STATUS_NOERROR;
+}
+
+void StopPeriodicSlotsOf(uint32_t ChannelID, bool used_only)
+{
+    const uint8_t dev = ChannelDevice(ChannelID);
+    for (uint32_t slot = 0; slot < kPeriodicSlots; ++slot) {
+        const JMSG &frame = jmsg_periodic_msg[slot];
+        if (frame.dev == dev && (!used_only || frame.size != 0))
+            StopPeriodicMsg(ChannelID, slot);
+    }
+}
+
+}  // namespace tenq
+
+using namespace tenq;
+
+extern "C" int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg,
+                                            uint32_t *pMsgID, uint32_t TimeInterval)
+{
+    if (int32_t rc = common_tests(ChannelID, kStart); rc != 0)
+        return rc;
+    if (pMsg == nullptr || pMsgID == nullptr)
+        return fail("PassThruStartPeriodic null pointer to message or message ID",
+                    ERR_NULL_PARAMETER);
+    DbgPrintf(DBG_API, "PassThruStartPeriodicMsg(%ld, pMsg, %ld, %ld)",
+              static_cast<long>(ChannelID), static_cast<long>(*pMsgID),
+              static_cast<long>(TimeInterval));
+    uint32_t slot = 0;
+    while (slot < kPeriodicSlots && jmsg_periodic_msg[slot].size != 0)
+        ++slot;
+    if (slot == kPeriodicSlots)
+        return fail("PassThruStartPeriodic exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
+
+    // Everything is checked before the caller's message or the channel changes.
+    JMSG frame;
+    const int32_t rc = BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(slot),
+                                          TimeInterval, pad_target(ChannelID, *pMsg), true, frame);
+    if (rc != STATUS_NOERROR)
+        return build_failed(rc, kStart, "PassThruStartPeriodic message does not fit a frame");
+    if (ElevenBitRuleApplies(ChannelID, pMsg->TxFlags))
+        pMsg->Data[2] = frame.data[0];
+    keep_pad_target(ChannelID, *pMsg);
+
+    if (int32_t sent = send(frame, kStart); sent != 0)
+        return sent;
+    jmsg_periodic_msg[slot] = frame;
+    *pMsgID = slot;
+    return STATUS_NOERROR;
+}
+
+extern "C" int32_t PassThruUpdatePeriodicMsg(uint32_t ChannelID, const PASSTHRU_MSG *pMsg,
+                                             uint32_t MsgID, uint32_t TimeInterval)
+{
+    if (int32_t rc = common_tests(ChannelID, kUpdate); rc != 0)
+        return rc;
+    if (pMsg == nullptr)
+        return fail("PassThruUpdatePeriodicMsg null pointer to message", ERR_NULL_PARAMETER);
+    DbgPrintf(DBG_API, "PassThruUpdatePeriodicMsg(%ld, pMsg, %ld, %ld)",
+              static_cast<long>(ChannelID), static_cast<long>(MsgID),
+              static_cast<long>(TimeInterval));
+    if (MsgID >= kPeriodicSlots)
+        return fail("PassThruUpatePeriodicMsg exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
+    const uint8_t dev = ChannelDevice(ChannelID);
+    if (dev == 0)
+        return fail(kUpdate.invalid_channel, ERR_INVALID_CHANNEL_ID);
+    if (used_by_other_device(MsgID, dev))
+        return fail("PassThruUpdatePeriodicMsg message ID belongs to another channel",
+                    ERR_INVALID_MSG_ID);
+
+    JMSG frame;
+    const int32_t rc = BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(MsgID),
+                                          TimeInterval, pad_target(ChannelID, *pMsg), false, frame);
+    if (rc != STATUS_NOERROR)
+        return build_failed(rc, kUpdate, "PassThruUpdatePeriodicMsg message does not fit a frame");
+    keep_pad_target(ChannelID, *pMsg);
+
+    if (int32_t sent = send(frame, kUpdate); sent != 0)
+        return sent;
+    jmsg_periodic_msg[MsgID] = frame;
+    return STATUS_NOERROR;
+}
+
+extern "C" int32_t PassThruStopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
+{
+    return StopPeriodicMsg(ChannelID, MsgID);
+}
+
+extern "C" int32_t PassThruSuspendPeriodic(uint32_t ChannelID)
+{
+    return suspend_or_resume(ChannelID, JMSG_FLAG_SUSPEND, kSuspend, "PassThruSuspendPeriodic");
+}
+
+extern "C" int32_t PassThruResumePeriodic(uint32_t ChannelID)
+{
+    return suspend_or_resume(ChannelID, JMSG_FLAG_RESUME, kResume, "PassThruResumePeriodic");
+}
