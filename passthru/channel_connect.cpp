@@ -35,19 +35,6 @@ constexpr bool kSendCanSetupAtConnect = true;
 constexpr uint32_t kUnsupportedProtocols[] = {J1850VPW,    J1850PWM,     SCI_A_ENGINE,
                                               SCI_A_TRANS, SCI_B_ENGINE, SCI_B_TRANS};
 
-struct CanSetupTarget {
-    uint32_t channel;
-    bool iso15765;
-    const char *failure;
-};
-
-constexpr CanSetupTarget kCanSetupTargets[] = {
-    {5, false, "Cannot set CAN DATA_RATE"},
-    {6, true, "Cannot set ISO1575 DATA_RATE"},
-    {11, false, "Cannot set MSCAN DATA_RATE"},
-    {12, true, "Cannot set MSISO15765 DATA_RATE"},
-};
-
 bool unsupported(uint32_t ChannelID)
 {
     for (uint32_t p : kUnsupportedProtocols) {
@@ -57,36 +44,25 @@ bool unsupported(uint32_t ChannelID)
     return false;
 }
 
-const CanSetupTarget *can_setup_target(uint32_t ChannelID)
+void connect_kline(const ChannelInfo &ch, uint32_t Flags, uint32_t baud_rate)
 {
-    for (const CanSetupTarget &t : kCanSetupTargets) {
-        if (t.channel == ChannelID)
-            return &t;
-    }
-    return nullptr;
-}
-
-void connect_kline(uint32_t Flags, uint32_t baud_rate)
-{
-    SetIsoConnectDefaults(ISO9141Setup, baud_rate, Flags);
+    SetIsoConnectDefaults(*ch.iso_setup, baud_rate, Flags);
     ISO9141NoChecksum = (Flags & ISO9141_NO_CHECKSUM) ? 1 : 0;
     uint8_t block[kIsoSetupSize];
-    SerializeIsoSetup(ISO9141Setup, block);
-    if (JmsgSendCmd(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
-        DbgMsg(DBG_ERROR, "Cannot set ISO9141 parameters");
+    SerializeIsoSetup(*ch.iso_setup, block);
+    if (JmsgSendCmd(ch.unit, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
+        DbgMsg(DBG_ERROR, ch.setup_failure);
 }
 
-void connect_can(const CanSetupTarget &target, uint32_t baud_rate)
+void connect_can(const ChannelInfo &ch, uint32_t baud_rate)
 {
-    CAN_SETUP &setup = *ChannelCanSetup(target.channel);
-    SetCanConnectDefaults(setup, baud_rate, target.iso15765);
+    SetCanConnectDefaults(*ch.can_setup, baud_rate, ch.kind == ChannelKind::Iso15765);
     if (!kSendCanSetupAtConnect)
         return;
     uint8_t block[kCanSetupSize];
-    SerializeCanSetup(setup, block);
-    if (JmsgSendCmd(ChannelUnitDevice(target.channel), JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0,
-                    sizeof block, block, 0) != 0)
-        DbgMsg(DBG_ERROR, target.failure);
+    SerializeCanSetup(*ch.can_setup, block);
+    if (JmsgSendCmd(ch.unit, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
+        DbgMsg(DBG_ERROR, ch.setup_failure);
 }
 
 // Steps common to both API variants, after the arguments were checked and
@@ -98,28 +74,28 @@ int32_t connect_channel(uint32_t ChannelID, uint32_t Flags, uint32_t can_baud_ra
         DbgMsg(DBG_ERROR, "PassThruConnect protocol not supported");
         return ERR_NOT_SUPPORTED;
     }
-    const CanSetupTarget *can = can_setup_target(ChannelID);
-    RxRing *ring = ChannelRing(ChannelID);
-    if (ring == nullptr) {
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    if (ch == nullptr) {
         DbgPrintf(DBG_ERROR, "PassThruConnect invalid protocol ID (%ld)",
                   static_cast<long>(ChannelID));
         return ERR_INVALID_PROTOCOL_ID;
     }
-    ring->Flags = Flags;
+    RxRing &ring = *ch->ring;
+    ring.Flags = Flags;
     // A new connection starts clean: a loss reported on the old one is not
     // its loss, nor is the rest of a K-line message the old one was dropping.
-    RingReset(*ring);
-    ring->Overflow = 0;
-    if (ring == &ISO9141Buffer)
+    RingReset(ring);
+    ring.Overflow = 0;
+    if (ch->kind == ChannelKind::KLine) {
         KLineResetReception();
-    if (can != nullptr)
-        connect_can(*can, can_baud_rate);
-    else
-        connect_kline(Flags, kline_baud_rate);
+        connect_kline(*ch, Flags, kline_baud_rate);
+    } else {
+        connect_can(*ch, can_baud_rate);
+    }
 
     const uint8_t start_flags = (Flags & CAN_PASSIVE) ? JMSG_FLAG_PASSIVE : 0;
-    const int32_t rc = JmsgSendCmd(ChannelDevice(ChannelID), JMSG_DEV_START, JMSG_TYPE_PLAIN,
-                                   start_flags, 0, nullptr, 0);
+    const int32_t rc =
+        JmsgSendCmd(ch->device, JMSG_DEV_START, JMSG_TYPE_PLAIN, start_flags, 0, nullptr, 0);
     if (rc != 0) {
         DbgPrintf(DBG_ERROR, "PassThruConnect: JmsgSendCmd returned %ld", static_cast<long>(rc));
         return ERR_FAILED;
@@ -207,7 +183,7 @@ extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
     StopPeriodicSlotsOf(ChannelID, true);
     StopFilterSlotsOf(ChannelID);
     ChannelStatus &= ~ChannelBit(ChannelID);
-    if (ChannelRing(ChannelID) == &ISO9141Buffer)
+    if (FindChannel(ChannelID)->kind == ChannelKind::KLine)
         KLineResetReception();
     const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
     if (rc != 0) {

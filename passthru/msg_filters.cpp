@@ -32,7 +32,8 @@ int32_t fail(const char *text, int32_t status)
 
 int32_t find_free_slot(uint32_t ChannelID)
 {
-    const bool from_top = ChannelID == 5 || ChannelID == 11 || ChannelID == 3;
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    const bool from_top = ch != nullptr && ch->filters_from_top;
     for (int i = 0; i < kFilterSlots; ++i) {
         const int slot = from_top ? kFilterSlots - 1 - i : i;
         if (jmsg_filter_mask_msg[slot].size == 0)
@@ -148,7 +149,8 @@ extern "C" int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterTyp
     FlowControlBytes flow{};
     CAN_SETUP *setup = nullptr;
     if (flow_filter) {
-        if (ChannelID != 6 && ChannelID != 12)
+        const ChannelInfo *ch = FindChannel(ChannelID);
+        if (ch == nullptr || ch->kind != ChannelKind::Iso15765)
             return fail("PassThruStartMsgFilter flow control filter on non-ISO15765 channel",
                         ERR_INVALID_CHANNEL_ID);
         if (pFlowControlMsg == nullptr)
@@ -157,7 +159,7 @@ extern "C" int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterTyp
         if (pFlowControlMsg->DataSize != pMaskMsg->DataSize)
             return fail("PassThruStartMsgFilter mask and flow control not same length",
                         ERR_INVALID_MSG);
-        setup = ChannelCanSetup(ChannelID);
+        setup = ch->can_setup;
         flow = {setup->iso15765_block_size, setup->iso15765_separation_time,
                 PadTargetLength(*setup, *pFlowControlMsg), setup->iso15765_pad_value};
     }

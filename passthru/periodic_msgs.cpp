@@ -73,16 +73,15 @@ bool used_by_other_device(uint32_t MsgID, uint8_t dev)
 
 uint8_t pad_target(uint32_t ChannelID, const PASSTHRU_MSG &msg)
 {
-    const CAN_SETUP *setup = ChannelCanSetup(ChannelID);
-    return setup != nullptr ? PadTargetLength(*setup, msg) : 0;
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    return ch != nullptr && ch->can_setup != nullptr ? PadTargetLength(*ch->can_setup, msg) : 0;
 }
 
 void keep_pad_target(uint32_t ChannelID, const PASSTHRU_MSG &msg)
 {
-    const uint8_t dev = ChannelDevice(ChannelID);
-    CAN_SETUP *setup = ChannelCanSetup(ChannelID);
-    if (setup != nullptr && (dev == JMSG_ISO15765 || dev == JMSG_MSISO15765))
-        KeepPadTargetLength(*setup, msg);
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    if (ch != nullptr && ch->kind == ChannelKind::Iso15765)
+        KeepPadTargetLength(*ch->can_setup, msg);
 }
 
 int32_t build_failed(int32_t rc, const CallTexts &texts, const char *too_long)

@@ -174,35 +174,6 @@ const ConfigParam kParams[] = {
 #undef CAN_FIELD
 #undef ISO_FIELD
 
-// The unit behind a channel: its block and where that block goes.
-struct Unit {
-    uint32_t channel;
-    CAN_SETUP *can;        // CAN channels
-    ISO_SETUP *iso;        // K-line channels
-    uint8_t block_device;  // rate and CAN-controller parameters
-    uint8_t iso_device;    // ISO 15765 parameters (0: not an ISO 15765 channel)
-    bool second_controller;
-    const char *block_name;  // in the send-failure lines
-};
-
-const Unit kUnits[] = {
-    {3, nullptr, &ISO9141Setup, JMSG_ISO9141, 0, false, "ISO9141"},
-    {4, nullptr, &ISO9141Setup, JMSG_ISO9141, 0, false, "ISO9141"},
-    {5, &CANSetup, nullptr, JMSG_CAN, 0, false, "CAN"},
-    {6, &CANSetup, nullptr, JMSG_CAN, JMSG_ISO15765, false, "CAN"},
-    {11, &MSCANSetup, nullptr, JMSG_MSCAN, 0, true, "MSCAN"},
-    {12, &MSCANSetup, nullptr, JMSG_MSCAN, JMSG_MSISO15765, true, "MSCAN"},
-};
-
-const Unit *unit_of(uint32_t ChannelID)
-{
-    for (const Unit &u : kUnits) {
-        if (u.channel == ChannelID)
-            return &u;
-    }
-    return nullptr;
-}
-
 const ConfigParam *find_param(uint32_t id)
 {
     for (const ConfigParam &p : kParams) {
@@ -212,13 +183,13 @@ const ConfigParam *find_param(uint32_t id)
     return nullptr;
 }
 
-bool accepts(Group group, const Unit *u)
+bool accepts(Group group, const ChannelInfo *u)
 {
     switch (group) {
     case Group::Rate: return u != nullptr;
-    case Group::CanController: return u != nullptr && u->can != nullptr;
-    case Group::Iso15765: return u != nullptr && u->iso_device != 0;
-    case Group::KLine: return u != nullptr && u->iso != nullptr;
+    case Group::CanController: return u != nullptr && u->can_setup != nullptr;
+    case Group::Iso15765: return u != nullptr && u->kind == ChannelKind::Iso15765;
+    case Group::KLine: return u != nullptr && u->iso_setup != nullptr;
     case Group::Pins: return u != nullptr && u->second_controller;
     case Group::Option: return true;
     }
@@ -226,17 +197,17 @@ bool accepts(Group group, const Unit *u)
 }
 
 // The field a block parameter has on this unit, and where it lies.
-uint8_t *field_ptr(const ConfigParam &p, const Unit &u, Field &f)
+uint8_t *field_ptr(const ConfigParam &p, const ChannelInfo &u, Field &f)
 {
-    if (u.iso != nullptr) {
+    if (u.iso_setup != nullptr) {
         f = p.iso;
-        return reinterpret_cast<uint8_t *>(u.iso) + f.offset;
+        return reinterpret_cast<uint8_t *>(u.iso_setup) + f.offset;
     }
     f = p.can;
-    return reinterpret_cast<uint8_t *>(u.can) + f.offset;
+    return reinterpret_cast<uint8_t *>(u.can_setup) + f.offset;
 }
 
-uint32_t load_field(const ConfigParam &p, const Unit &u)
+uint32_t load_field(const ConfigParam &p, const ChannelInfo &u)
 {
     Field f;
     const uint8_t *at = field_ptr(p, u, f);
@@ -257,7 +228,7 @@ uint32_t load_field(const ConfigParam &p, const Unit &u)
 }
 
 // Stores the low bits of `value` that the field holds.
-void store_field(const ConfigParam &p, const Unit &u, uint32_t value)
+void store_field(const ConfigParam &p, const ChannelInfo &u, uint32_t value)
 {
     Field f;
     uint8_t *at = field_ptr(p, u, f);
@@ -295,7 +266,7 @@ uint32_t field_to_api(Conv conv, uint32_t value)
     return value;
 }
 
-uint32_t get_value(const ConfigParam &p, const Unit *u)
+uint32_t get_value(const ConfigParam &p, const ChannelInfo *u)
 {
     switch (p.conv) {
     case Conv::Zero: return 0;
@@ -313,20 +284,20 @@ long as_long(uint32_t v)
     return static_cast<long>(static_cast<int32_t>(v));
 }
 
-int32_t send_block(const ConfigParam &p, const Unit &u)
+int32_t send_block(const ConfigParam &p, const ChannelInfo &u)
 {
-    const uint8_t device = p.group == Group::Iso15765 ? u.iso_device : u.block_device;
-    if (u.iso != nullptr) {
+    const uint8_t device = p.group == Group::Iso15765 ? u.device : u.unit;
+    if (u.iso_setup != nullptr) {
         uint8_t bytes[kIsoSetupSize];
-        SerializeIsoSetup(*u.iso, bytes);
+        SerializeIsoSetup(*u.iso_setup, bytes);
         return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof bytes, bytes, 0);
     }
     uint8_t bytes[kCanSetupSize];
-    SerializeCanSetup(*u.can, bytes);
+    SerializeCanSetup(*u.can_setup, bytes);
     return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof bytes, bytes, 0);
 }
 
-int32_t send_change(const ConfigParam &p, const Unit *u)
+int32_t send_change(const ConfigParam &p, const ChannelInfo *u)
 {
     switch (p.carrier) {
     case Carrier::None: return STATUS_NOERROR;
@@ -345,11 +316,11 @@ int32_t send_change(const ConfigParam &p, const Unit *u)
     return STATUS_NOERROR;
 }
 
-void report_send_failure(const ConfigParam &p, const Unit *u)
+void report_send_failure(const ConfigParam &p, const ChannelInfo *u)
 {
     switch (p.fail) {
     case FailLine::Block:
-        DbgPrintf(DBG_ERROR, "Cannot set %s %s", u->block_name, p.fail_name);
+        DbgPrintf(DBG_ERROR, "Cannot set %s %s", u->unit_name, p.fail_name);
         break;
     case FailLine::Ioctl: DbgPrintf(DBG_ERROR, "PassThruIoctl(%s) failed", p.fail_name); break;
     case FailLine::Option: DbgPrintf(DBG_ERROR, "Cannot set/clear %s option", p.fail_name); break;
@@ -378,7 +349,7 @@ int32_t IoctlGetConfig(uint32_t ChannelID, SCONFIG_LIST *list)
     DbgMsg(DBG_API, "  GET_CONFIG");
     if (!list_usable(list))
         return ERR_NULL_PARAMETER;
-    const Unit *unit = unit_of(ChannelID);
+    const ChannelInfo *unit = FindChannel(ChannelID);
     for (uint32_t i = 0; i < list->NumOfParams; ++i) {
         SCONFIG &item = list->ConfigPtr[i];
         const ConfigParam *p = find_param(item.Parameter);
@@ -400,7 +371,7 @@ int32_t IoctlSetConfig(uint32_t ChannelID, const SCONFIG_LIST *list)
     DbgMsg(DBG_API, "  SET_CONFIG");
     if (!list_usable(list))
         return ERR_NULL_PARAMETER;
-    const Unit *unit = unit_of(ChannelID);
+    const ChannelInfo *unit = FindChannel(ChannelID);
     for (uint32_t i = 0; i < list->NumOfParams; ++i) {
         const SCONFIG &item = list->ConfigPtr[i];
         const uint32_t value = item.Value;
@@ -420,7 +391,7 @@ int32_t IoctlSetConfig(uint32_t ChannelID, const SCONFIG_LIST *list)
             return channel_refused(*p);
         switch (p->check) {
         case Check::NotBelowNominal:
-            if (value < unit->can->baud_rate) {
+            if (value < unit->can_setup->baud_rate) {
                 DbgMsg(DBG_ERROR, "Invalid FD_CAN_DATA_PHASE_RATE");
                 continue;
             }

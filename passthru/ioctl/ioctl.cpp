@@ -101,15 +101,11 @@ int32_t timestamp_usec(const IoctlCall &)
 int32_t can_d2_flow_control(const IoctlCall &c)
 {
     DbgMsg(DBG_API, "  CAN_D2_FLOW_CONTROL");
-    const CAN_SETUP *setup = nullptr;
-    if (c.ChannelID == 5)
-        setup = &CANSetup;
-    else if (c.ChannelID == 11)
-        setup = &MSCANSetup;
-    else
+    const ChannelInfo *ch = FindChannel(c.ChannelID);
+    if (ch == nullptr || ch->kind != ChannelKind::Can)
         return ERR_INVALID_PROTOCOL_ID;
     uint8_t bytes[kCanSetupSize];
-    SerializeCanSetup(*setup, bytes);
+    SerializeCanSetup(*ch->can_setup, bytes);
     if (JmsgSendCmd(c.device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, kSetupD2FlowControl, sizeof bytes,
                     bytes, 0) != 0)
         DbgMsg(DBG_ERROR, "Cannot setup CAN_D2_FLOW_CONTROL");

@@ -32,7 +32,8 @@ constexpr uint32_t kFastInitWriteTimeoutMs = 500;
 
 bool is_kline_channel(uint32_t ChannelID)
 {
-    return ChannelID == 3 || ChannelID == 4;
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    return ch != nullptr && ch->kind == ChannelKind::KLine;
 }
 
 // Sends the K-line block with the initialisation request in `init_type`;

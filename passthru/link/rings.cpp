@@ -15,25 +15,21 @@ JMSG msiso15765_entries[kBusRingCapacity];
 JMSG iso9141_entries[kKLineRingCapacity];
 }  // namespace
 
-// The ISO 15765 rings always report an overflow; the others only while a
-// channel that reads them is connected, since nobody reads them otherwise.
-// The K-line ring serves both K-line channels, so either one counts.
-RxRing CANBuffer{can_entries,           kBusRingCapacity, 0, 0, 0, 0, 0,
-                 "CAN buffer overflow", ChannelBit(5)};
-RxRing ISO15765Buffer{
-    iso15765_entries, kBusRingCapacity, 0, 0, 0, 0, 0, "ISO15765 buffer overflow", 0};
-RxRing MSCANBuffer{mscan_entries,           kBusRingCapacity, 0, 0, 0, 0, 0,
-                   "MSCAN buffer overflow", ChannelBit(11)};
-RxRing MSISO15765Buffer{
-    msiso15765_entries, kBusRingCapacity, 0, 0, 0, 0, 0, "MSISO15765 buffer overflow", 0};
-RxRing ISO9141Buffer{iso9141_entries,           kKLineRingCapacity,           0, 0, 0, 0, 0,
-                     "ISO9141 buffer overflow", ChannelBit(3) | ChannelBit(4)};
+// clang-format off
+RxRing CANBuffer{can_entries, kBusRingCapacity, 0, 0, 0, 0, 0, "CAN buffer overflow", false};
+RxRing ISO15765Buffer{iso15765_entries, kBusRingCapacity, 0, 0, 0, 0, 0,
+                      "ISO15765 buffer overflow", true};
+RxRing MSCANBuffer{mscan_entries, kBusRingCapacity, 0, 0, 0, 0, 0, "MSCAN buffer overflow", false};
+RxRing MSISO15765Buffer{msiso15765_entries, kBusRingCapacity, 0, 0, 0, 0, 0,
+                        "MSISO15765 buffer overflow", true};
+RxRing ISO9141Buffer{iso9141_entries, kKLineRingCapacity, 0, 0, 0, 0, 0,
+                     "ISO9141 buffer overflow", false};
+// clang-format on
 
 void RingAppend(RxRing &ring, const JMSG &msg)
 {
     if (ring.Count >= ring.Capacity) {
-        const bool read = ring.LineChannels == 0 || (ChannelStatus & ring.LineChannels) != 0;
-        if (ring.Overflow == 0 && read) {
+        if (ring.Overflow == 0 && (ring.ReportAlways || RingReaderConnected(ring))) {
             DbgMsg(DBG_ERROR, ring.OverflowText);
             ring.Overflow = 1;
         }

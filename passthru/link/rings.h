@@ -25,8 +25,10 @@ struct RxRing {
     uint32_t Overflow;   // a frame was lost since the reader last reported it
     uint32_t Flags;      // the channel's Connect flags
     const char *OverflowText;
-    uint32_t LineChannels;  // channels (ChannelStatus bits) of which one must be connected
-                            // for the overflow line and flag; 0: none needed
+    // The ISO 15765 rings report an overflow always; the others only while a
+    // channel that reads them is connected (either K-line channel for the
+    // K-line ring), since nobody reads them otherwise.
+    bool ReportAlways;
 };
 
 extern RxRing CANBuffer;

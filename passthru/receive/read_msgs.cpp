@@ -31,44 +31,17 @@ constexpr uint32_t kMessageUnderWayMs = 5000;
 // that the serial read's own time-out would cost.
 constexpr uint32_t kIdleWaitMs = 20;
 
-enum class RxKind { KLine, Can, Iso15765 };
-
-struct ReadChannel {
-    uint32_t ChannelID;
-    RxKind kind;
-    RxRing *ring;
-    const Iso15765Rx *iso;
-};
-
-const ReadChannel kReadChannels[] = {
-    {3, RxKind::KLine, &ISO9141Buffer, nullptr},
-    {4, RxKind::KLine, &ISO9141Buffer, nullptr},
-    {5, RxKind::Can, &CANBuffer, nullptr},
-    {6, RxKind::Iso15765, &ISO15765Buffer, &ISO15765Rx},
-    {11, RxKind::Can, &MSCANBuffer, nullptr},
-    {12, RxKind::Iso15765, &MSISO15765Buffer, &MSISO15765Rx},
-};
-
-const ReadChannel *find_channel(uint32_t ChannelID)
-{
-    for (const ReadChannel &ch : kReadChannels) {
-        if (ch.ChannelID == ChannelID)
-            return &ch;
-    }
-    return nullptr;
-}
-
 // Takes frames, oldest first, while the ring has any and the array has room.
 // Every frame taken leaves the ring, whether or not it yields a record.
-void drain(const ReadChannel &ch, ReadTarget &out)
+void drain(const ChannelInfo &ch, ReadTarget &out)
 {
     RxRing &ring = *ch.ring;
     while (ring.Count != 0 && out.has_room()) {
         const JMSG &frame = ring.Entries[ring.TailIndex];
         switch (ch.kind) {
-        case RxKind::KLine: KLineReceiveFrame(ch.ChannelID, frame, out); break;
-        case RxKind::Can: CanReceiveFrame(ch.ChannelID, ring.Flags, frame, out); break;
-        case RxKind::Iso15765: Iso15765ReceiveFrame(*ch.iso, ring.Flags, frame, out); break;
+        case ChannelKind::KLine: KLineReceiveFrame(ch.id, frame, out); break;
+        case ChannelKind::Can: CanReceiveFrame(ch.id, ring.Flags, frame, out); break;
+        case ChannelKind::Iso15765: Iso15765ReceiveFrame(*ch.iso_rx, ring.Flags, frame, out); break;
         }
         ring.TailIndex = (ring.TailIndex + 1) % ring.Capacity;
         --ring.Count;
@@ -98,7 +71,7 @@ int32_t ReadMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs, uin
     // A caller that has no room gave no record to write into.
     if (out.has_room())
         pMsg[0].DataSize = 0;
-    const ReadChannel *ch = find_channel(ChannelID);
+    const ChannelInfo *ch = FindChannel(ChannelID);
     int32_t Status = STATUS_NOERROR;
     bool fReceiveMsgs = false;
 

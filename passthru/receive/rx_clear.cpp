@@ -15,20 +15,20 @@ int32_t ClearRxBuffer(uint32_t ChannelID)
 {
     DbgMsg(DBG_API, "  CLEAR_RX_BUFFER");
     JmsgReceiveMsgs();
-    RxRing *ring = ChannelRing(ChannelID);
-    const uint8_t unit = ChannelUnitDevice(ChannelID);
-    if (ring == nullptr) {
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    if (ch == nullptr) {
         DbgMsg(DBG_ERROR, "Invalid channel ID for CLEAR_RX_BUFFER");
         return ERR_INVALID_CHANNEL_ID;
     }
-    if (unit != JMSG_ISO9141) {
-        const int32_t rc = JmsgSendCmd(unit, JMSG_DEV_START, JMSG_TYPE_CLEAR, 0, 0, nullptr, 0);
+    const bool kline = ch->kind == ChannelKind::KLine;
+    if (!kline) {
+        const int32_t rc = JmsgSendCmd(ch->unit, JMSG_DEV_START, JMSG_TYPE_CLEAR, 0, 0, nullptr, 0);
         if (rc != 0)
             DbgPrintf(DBG_ERROR, "PassThruIoctl: JmsgSendCmd returned %ld", static_cast<long>(rc));
     }
     JmsgReceiveMsgs();
-    RingReset(*ring);
-    if (ring == &ISO9141Buffer)
+    RingReset(*ch->ring);
+    if (kline)
         KLineResetReception();
     return STATUS_NOERROR;
 }

@@ -108,7 +108,8 @@ int32_t BuildPeriodicFrame(uint32_t ChannelID, const PASSTHRU_MSG &msg, uint8_t 
     if (is_can_device(dev))
         rc = build_can(msg, frame);
     else if (is_iso15765_device(dev))
-        rc = build_iso15765(msg, pad_target, ChannelCanSetup(ChannelID)->iso15765_pad_value, frame);
+        rc = build_iso15765(msg, pad_target, FindChannel(ChannelID)->can_setup->iso15765_pad_value,
+                            frame);
     else
         rc = build_kline(msg, frame);
     if (rc != STATUS_NOERROR)

@@ -28,8 +28,6 @@ constexpr uint32_t kBatchAllowanceMs = 1500;
 // some host threads have, and calls are not concurrent.
 JMSG MsgBuf[kMaxBatchFrames];
 
-enum class ChannelKind { KLine, Can, Iso15765 };
-
 struct Write {
     uint32_t channel = 0;
     ChannelKind kind = ChannelKind::Can;
@@ -48,19 +46,6 @@ struct Write {
     Iso15765Tx iso;
     bool blocking = false;
 };
-
-bool channel_kind(uint32_t ChannelID, ChannelKind &kind)
-{
-    switch (ChannelID) {
-    case 3:
-    case 4: kind = ChannelKind::KLine; return true;
-    case 5:
-    case 11: kind = ChannelKind::Can; return true;
-    case 6:
-    case 12: kind = ChannelKind::Iso15765; return true;
-    default: return false;
-    }
-}
 
 void log_refusal(uint32_t index, const PASSTHRU_MSG &msg)
 {
@@ -191,14 +176,16 @@ int32_t write_msgs(uint32_t ChannelID, const PASSTHRU_MSG *pMsg, uint32_t *pNumM
                    uint32_t Timeout)
 {
     Write w;
-    if (!channel_kind(ChannelID, w.kind)) {
+    const ChannelInfo *ch = FindChannel(ChannelID);
+    if (ch == nullptr) {
         *pNumMsgs = 0;
         DbgMsg(DBG_ERROR, "PassThruWriteMsgs invalid channel ID");
         return ERR_INVALID_CHANNEL_ID;
     }
     w.channel = ChannelID;
-    w.dev = ChannelDevice(ChannelID);
-    w.setup = ChannelCanSetup(ChannelID);
+    w.kind = ch->kind;
+    w.dev = ch->device;
+    w.setup = ch->can_setup;
     w.msgs = pMsg;
     w.count = *pNumMsgs;
     const uint32_t timeout = Timeout < kMinWriteTimeoutMs ? kMinWriteTimeoutMs : Timeout;
