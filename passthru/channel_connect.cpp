@@ -6,6 +6,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
@@ -108,6 +109,11 @@ int32_t connect_channel(uint32_t ChannelID, uint32_t Flags, uint32_t can_baud_ra
     return STATUS_NOERROR;
 }
 
+// The search's failure is answered without a line of the call's own.
+constexpr EntryCheck kConnectEntry{.call = "PassThruConnect",
+                                   .null_parameter = "PassThruConnect null pointer to channel ID",
+                                   .silent_not_connected = true};
+
 // Step shared by both variants before the call is logged.
 bool channel_in_use(uint32_t ChannelID)
 {
@@ -126,12 +132,8 @@ using namespace tenq;
 #ifdef TENQ_OLD_API
 extern "C" int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t *pChannelID)
 {
-    if (int32_t rc = JmsgCheckConnection(); rc != 0)
+    if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
         return rc;
-    if (pChannelID == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruConnect null pointer to channel ID");
-        return ERR_NULL_PARAMETER;
-    }
     const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
     if (channel_in_use(ChannelID))
         return ERR_CHANNEL_IN_USE;
@@ -144,12 +146,8 @@ extern "C" int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t
 extern "C" int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint32_t Flags,
                                    uint32_t BaudRate, uint32_t *pChannelID)
 {
-    if (int32_t rc = JmsgCheckConnection(); rc != 0)
+    if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
         return rc;
-    if (pChannelID == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruConnect null pointer to channel ID");
-        return ERR_NULL_PARAMETER;
-    }
     if (!DeviceIdValid(DeviceID))
         return ERR_INVALID_DEVICE_ID;
     const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
@@ -165,21 +163,14 @@ extern "C" int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint3
 
 extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
 {
-    if (JmsgCheckConnection() != 0) {
-        DbgMsg(DBG_ERROR, "PassThruDisconnect device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (!ChannelConnected(ChannelID)) {
-        DbgPrintf(DBG_ERROR, "PassThruDisconnect invalid ChannelID (%ld)",
-                  static_cast<long>(ChannelID));
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
+    if (int32_t rc =
+            CheckEntry({.call = "PassThruDisconnect", .bad_channel_shows_id = true}, ChannelID);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruDisconnect(%ld)", static_cast<long>(ChannelID));
     const uint8_t dev = ChannelDevice(ChannelID);
-    if (dev == 0) {
-        DbgMsg(DBG_ERROR, "PassThruDisconnect invalid channel ID");
-        return ERR_INVALID_CHANNEL_ID;
-    }
+    if (dev == 0)
+        return Refuse("PassThruDisconnect invalid channel ID", ERR_INVALID_CHANNEL_ID);
     StopPeriodicSlotsOf(ChannelID, true);
     StopFilterSlotsOf(ChannelID);
     ChannelStatus &= ~ChannelBit(ChannelID);

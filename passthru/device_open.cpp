@@ -8,6 +8,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 
 namespace tenq {
@@ -19,6 +20,26 @@ uint32_t parse_number(const char *text)
     return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
 }
 
+// Takes the port or IOT number a device name gives; other names change
+// nothing.  Returns the text the call's line shows.
+const char *take_device_name(const char *name)
+{
+    if (name == nullptr)
+        return nullptr;
+    if (std::strncmp(name, "COM", 3) == 0) {
+        UserSpecifiedCommPort = parse_number(name + 3);
+    } else if (std::strncmp(name, "IOT:", 4) == 0) {
+        const char *number = name + 4;
+        while (*number == '0')
+            ++number;
+        UserSpecifiedIOTNum = parse_number(number);
+        return number;
+    } else if (std::strncmp(name, "J2534-2:", 8) == 0) {
+        UserSpecifiedCommPort = parse_number(name + 8);
+    }
+    return name;
+}
+
 }  // namespace
 
 }  // namespace tenq
@@ -27,28 +48,14 @@ using namespace tenq;
 
 extern "C" int32_t PassThruOpen(const void *pName, uint32_t *pDeviceID)
 {
-    if (pDeviceID == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruOpen null pointer to device ID");
-        return ERR_NULL_PARAMETER;
-    }
-    const char *name = static_cast<const char *>(pName);
-    const char *shown = name;
-    if (name != nullptr) {
-        if (std::strncmp(name, "COM", 3) == 0) {
-            UserSpecifiedCommPort = parse_number(name + 3);
-        } else if (std::strncmp(name, "IOT:", 4) == 0) {
-            shown = name + 4;
-            while (*shown == '0')
-                ++shown;
-            UserSpecifiedIOTNum = parse_number(shown);
-        } else if (std::strncmp(name, "J2534-2:", 8) == 0) {
-            UserSpecifiedCommPort = parse_number(name + 8);
-        }
-    }
-    if (JmsgCheckConnection() != 0) {
+    constexpr EntryCheck kEntry{.call = "PassThruOpen",
+                                .null_parameter = "PassThruOpen null pointer to device ID"};
+    if (int32_t rc = CheckRecords(kEntry, pDeviceID != nullptr); rc != STATUS_NOERROR)
+        return rc;
+    const char *shown = take_device_name(static_cast<const char *>(pName));
+    if (int32_t rc = CheckAdapter(kEntry); rc != STATUS_NOERROR) {
         *pDeviceID = 0;
-        DbgMsg(DBG_ERROR, "PassThruOpen device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
+        return rc;
     }
     if (shown != nullptr)
         DbgPrintf(DBG_API, "PassThruOpen(%s)", shown);
@@ -60,10 +67,8 @@ extern "C" int32_t PassThruOpen(const void *pName, uint32_t *pDeviceID)
 
 extern "C" int32_t PassThruClose(uint32_t /*DeviceID*/)
 {
-    if (JmsgCheckConnection() != 0) {
-        DbgMsg(DBG_ERROR, "PassThruClose device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
+    if (int32_t rc = CheckAdapter({"PassThruClose"}); rc != STATUS_NOERROR)
+        return rc;
     DbgMsg(DBG_API, "PassThruClose()");
     Port().close(&hCommPort);
     hCommPort = -1;

@@ -4,6 +4,7 @@
 
 #include "j2534.h"
 #include "passthru/debug.h"
+#include "passthru/entry_check.h"
 
 using namespace tenq;
 
@@ -15,10 +16,10 @@ constexpr size_t kCallerErrorText = 80;
 
 extern "C" int32_t PassThruGetLastError(char *pErrorDescription)
 {
-    if (pErrorDescription == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruGetLastError null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    // Never touches the adapter: the records are all there is to check.
+    if (int32_t rc = CheckRecords({"PassThruGetLastError"}, pErrorDescription != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     size_t len = std::strlen(LastError);
     if (len > kCallerErrorText - 1)
         len = kCallerErrorText - 1;

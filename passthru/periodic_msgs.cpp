@@ -7,6 +7,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/transmit/periodic_frame.h"
 #include "passthru/transmit/tx_frame.h"
@@ -17,49 +18,39 @@ JMSG jmsg_periodic_msg[kPeriodicSlots];
 
 namespace {
 
-// Error texts of each call, in the order of its tests.
+// The entry checks and error texts of each call.
 struct CallTexts {
-    const char *not_connected;
-    const char *channel_not_connected;
+    EntryCheck entry;
     const char *invalid_channel;
     const char *failed;
 };
 
+// clang-format off
 constexpr CallTexts kStart{
-    "PassThruStartPeriodic device not connected", "PassThruStartPeriodicMsg invalid ChannelID",
+    {.call = "PassThruStartPeriodicMsg",
+     .not_connected = "PassThruStartPeriodic device not connected",
+     .null_parameter = "PassThruStartPeriodic null pointer to message or message ID"},
     "PassThruStartPeriodic invalid channel ID", "PassThruStartPeriodicMsg failed"};
 constexpr CallTexts kUpdate{
-    "PassThruUpdatePeriodic device not connected", "PassThruUpdatePeriodicMsg invalid ChannelID",
+    {.call = "PassThruUpdatePeriodicMsg",
+     .not_connected = "PassThruUpdatePeriodic device not connected",
+     .null_parameter = "PassThruUpdatePeriodicMsg null pointer to message"},
     "PassThruUpdatePeriodicMsg invalid channel ID", "PassThruUpdatePeriodicMsg failed"};
 constexpr CallTexts kStop{
-    "PassThruStopPeriodic device not connected", "PassThruStopPeriodicMsg invalid ChannelID",
+    {.call = "PassThruStopPeriodicMsg", .not_connected = "PassThruStopPeriodic device not connected"},
     "PassThruStopPeriodic invalid channel ID", "PassThruStopPeriodicMsg failed"};
-constexpr CallTexts kSuspend{
-    "PassThruSuspendPeriodic device not connected", "PassThruSuspendPeriodic invalid ChannelID",
-    "PassThruSuspendPeriodic invalid channel ID", "PassThruSuspendPeriodic failed"};
-constexpr CallTexts kResume{
-    "PassThruResumePeriodic device not connected", "PassThruResumePeriodic invalid ChannelID",
-    "PassThruResumePeriodic invalid channel ID", "PassThruResumePeriodic failed"};
-
-int32_t fail(const char *text, int32_t status)
-{
-    DbgMsg(DBG_ERROR, text);
-    return status;
-}
-
-int32_t common_tests(uint32_t ChannelID, const CallTexts &texts)
-{
-    if (JmsgCheckConnection() != 0)
-        return fail(texts.not_connected, ERR_DEVICE_NOT_CONNECTED);
-    if (!ChannelConnected(ChannelID))
-        return fail(texts.channel_not_connected, ERR_DEVICE_NOT_CONNECTED);
-    return STATUS_NOERROR;
-}
+constexpr CallTexts kSuspend{{.call = "PassThruSuspendPeriodic"},
+                             "PassThruSuspendPeriodic invalid channel ID",
+                             "PassThruSuspendPeriodic failed"};
+constexpr CallTexts kResume{{.call = "PassThruResumePeriodic"},
+                            "PassThruResumePeriodic invalid channel ID",
+                            "PassThruResumePeriodic failed"};
+// clang-format on
 
 int32_t send(const JMSG &frame, const CallTexts &texts)
 {
     if (JmsgSendMsgs(&frame, 1, kPeriodicSendTimeout) != 0)
-        return fail(texts.failed, ERR_FAILED);
+        return Refuse(texts.failed, ERR_FAILED);
     return STATUS_NOERROR;
 }
 
@@ -87,20 +78,20 @@ void keep_pad_target(uint32_t ChannelID, const PASSTHRU_MSG &msg)
 int32_t build_failed(int32_t rc, const CallTexts &texts, const char *too_long)
 {
     if (rc == ERR_INVALID_CHANNEL_ID)
-        return fail(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
-    return fail(too_long, rc);
+        return Refuse(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
+    return Refuse(too_long, rc);
 }
 
 int32_t suspend_or_resume(uint32_t ChannelID, uint8_t flag, const CallTexts &texts,
                           const char *name)
 {
-    if (int32_t rc = common_tests(ChannelID, texts); rc != 0)
+    if (int32_t rc = CheckEntry(texts.entry, ChannelID); rc != 0)
         return rc;
     const uint8_t dev = ChannelDevice(ChannelID);
     // The call has one argument; the second number shows the device it goes to.
     DbgPrintf(DBG_API, "%s(%ld, %ld)", name, static_cast<long>(ChannelID), static_cast<long>(dev));
     if (dev == 0)
-        return fail(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
+        return Refuse(texts.invalid_channel, ERR_INVALID_CHANNEL_ID);
     JMSG frame;
     EmptyWriteFrame(frame, 0, dev, JMSG_TYPE_PLAIN);
     frame.flags = flag;
@@ -111,18 +102,18 @@ int32_t suspend_or_resume(uint32_t ChannelID, uint8_t flag, const CallTexts &tex
 
 int32_t StopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
 {
-    if (int32_t rc = common_tests(ChannelID, kStop); rc != 0)
+    if (int32_t rc = CheckEntry(kStop.entry, ChannelID); rc != 0)
         return rc;
     DbgPrintf(DBG_API, "PassThruStopPeriodicMsg(%ld, %ld)", static_cast<long>(ChannelID),
               static_cast<long>(MsgID));
     if (MsgID >= kPeriodicSlots)
-        return fail("PassThruStopPeriodicMsg invalid message ID", ERR_INVALID_MSG_ID);
+        return Refuse("PassThruStopPeriodicMsg invalid message ID", ERR_INVALID_MSG_ID);
     const uint8_t dev = ChannelDevice(ChannelID);
     if (dev == 0)
-        return fail(kStop.invalid_channel, ERR_INVALID_CHANNEL_ID);
+        return Refuse(kStop.invalid_channel, ERR_INVALID_CHANNEL_ID);
     if (used_by_other_device(MsgID, dev))
-        return fail("PassThruStopPeriodicMsg message ID belongs to another channel",
-                    ERR_INVALID_MSG_ID);
+        return Refuse("PassThruStopPeriodicMsg message ID belongs to another channel",
+                      ERR_INVALID_MSG_ID);
     JMSG frame;
     EmptyWriteFrame(frame, static_cast<uint8_t>(MsgID), dev, JMSG_TYPE_PERIODIC);
     if (int32_t rc = send(frame, kStop); rc != 0)
@@ -148,11 +139,9 @@ using namespace tenq;
 extern "C" int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg,
                                             uint32_t *pMsgID, uint32_t TimeInterval)
 {
-    if (int32_t rc = common_tests(ChannelID, kStart); rc != 0)
+    if (int32_t rc = CheckEntry(kStart.entry, ChannelID, pMsg != nullptr && pMsgID != nullptr);
+        rc != STATUS_NOERROR)
         return rc;
-    if (pMsg == nullptr || pMsgID == nullptr)
-        return fail("PassThruStartPeriodic null pointer to message or message ID",
-                    ERR_NULL_PARAMETER);
     DbgPrintf(DBG_API, "PassThruStartPeriodicMsg(%ld, pMsg, %ld, %ld)",
               static_cast<long>(ChannelID), static_cast<long>(*pMsgID),
               static_cast<long>(TimeInterval));
@@ -160,7 +149,7 @@ extern "C" int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pM
     while (slot < kPeriodicSlots && jmsg_periodic_msg[slot].size != 0)
         ++slot;
     if (slot == kPeriodicSlots)
-        return fail("PassThruStartPeriodic exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
+        return Refuse("PassThruStartPeriodic exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
 
     // Everything is checked before the caller's message or the channel changes.
     JMSG frame;
@@ -182,21 +171,20 @@ extern "C" int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pM
 extern "C" int32_t PassThruUpdatePeriodicMsg(uint32_t ChannelID, const PASSTHRU_MSG *pMsg,
                                              uint32_t MsgID, uint32_t TimeInterval)
 {
-    if (int32_t rc = common_tests(ChannelID, kUpdate); rc != 0)
+    if (int32_t rc = CheckEntry(kUpdate.entry, ChannelID, pMsg != nullptr); rc != STATUS_NOERROR)
         return rc;
-    if (pMsg == nullptr)
-        return fail("PassThruUpdatePeriodicMsg null pointer to message", ERR_NULL_PARAMETER);
     DbgPrintf(DBG_API, "PassThruUpdatePeriodicMsg(%ld, pMsg, %ld, %ld)",
               static_cast<long>(ChannelID), static_cast<long>(MsgID),
               static_cast<long>(TimeInterval));
     if (MsgID >= kPeriodicSlots)
-        return fail("PassThruUpatePeriodicMsg exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
+        return Refuse("PassThruUpatePeriodicMsg exceeded periodic message limit",
+                      ERR_EXCEEDED_LIMIT);
     const uint8_t dev = ChannelDevice(ChannelID);
     if (dev == 0)
-        return fail(kUpdate.invalid_channel, ERR_INVALID_CHANNEL_ID);
+        return Refuse(kUpdate.invalid_channel, ERR_INVALID_CHANNEL_ID);
     if (used_by_other_device(MsgID, dev))
-        return fail("PassThruUpdatePeriodicMsg message ID belongs to another channel",
-                    ERR_INVALID_MSG_ID);
+        return Refuse("PassThruUpdatePeriodicMsg message ID belongs to another channel",
+                      ERR_INVALID_MSG_ID);
 
     JMSG frame;
     const int32_t rc = BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(MsgID),

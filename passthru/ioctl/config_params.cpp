@@ -281,7 +281,7 @@ uint32_t get_value(const ConfigParam &p, const ChannelInfo *u)
 // Printed as the 32-bit signed numbers that the lines have always shown.
 long as_long(uint32_t v)
 {
-    return static_cast<long>(static_cast<int32_t>(v));
+    return LdArg(v);
 }
 
 int32_t send_block(const ConfigParam &p, const ChannelInfo &u)

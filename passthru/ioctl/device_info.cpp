@@ -85,7 +85,7 @@ template <size_t N> int32_t answer(const InfoEntry (&table)[N], SPARAM_LIST *lis
         if (e == nullptr) {
             item.Supported = 0;
             DbgPrintf(DBG_ERROR, "Requested Ioctl parameter (%ld) not supported",
-                      static_cast<long>(static_cast<int32_t>(item.Parameter)));
+                      LdArg(item.Parameter));
             return ERR_NOT_SUPPORTED;
         }
         if (e->line != nullptr)

@@ -8,6 +8,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/jmsg.h"
 #include "passthru/link/link.h"
@@ -201,18 +202,16 @@ using namespace tenq;
 
 extern "C" int32_t PassThruIoctl(uint32_t ChannelID, uint32_t IoctlID, void *pInput, void *pOutput)
 {
-    if (JmsgCheckConnection() != 0) {
-        DbgMsg(DBG_ERROR, "PassThruIoctl device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    DbgPrintf(DBG_API, "PassThruIoctl(%ld, %ld, pInput, pOutput)",
-              static_cast<long>(static_cast<int32_t>(ChannelID)),
-              static_cast<long>(static_cast<int32_t>(IoctlID)));
+    constexpr EntryCheck kEntry{"PassThruIoctl"};
+    if (int32_t rc = CheckAdapter(kEntry); rc != STATUS_NOERROR)
+        return rc;
+    DbgPrintf(DBG_API, "PassThruIoctl(%ld, %ld, pInput, pOutput)", LdArg(ChannelID),
+              LdArg(IoctlID));
     const IoctlEntry *entry = find_ioctl(IoctlID);
     const bool channel_test = entry == nullptr || entry->channel_test;
-    if (channel_test && ChannelID != 0 && !ChannelConnected(ChannelID)) {
-        DbgMsg(DBG_ERROR, "PassThruIoctl invalid ChannelID");
-        return ERR_DEVICE_NOT_CONNECTED;
+    if (channel_test && ChannelID != 0) {
+        if (int32_t rc = CheckChannel(kEntry, ChannelID); rc != STATUS_NOERROR)
+            return rc;
     }
     const IoctlCall call{ChannelID, ChannelDevice(ChannelID), pInput, pOutput};
     return entry != nullptr ? entry->run(call) : not_supported(call);

@@ -7,6 +7,7 @@
 
 #include "passthru/channels.h"
 #include "passthru/debug.h"
+#include "passthru/entry_check.h"
 #include "passthru/ioctl/ioctl.h"
 #include "passthru/link/jmsg.h"
 #include "passthru/link/link.h"
@@ -54,12 +55,6 @@ bool read_delivered(int32_t status)
     return status == STATUS_NOERROR || status == ERR_TIMEOUT || status == ERR_BUFFER_OVERFLOW;
 }
 
-int32_t refuse_null()
-{
-    DbgMsg(DBG_ERROR, kIoctlNullParameter);
-    return ERR_NULL_PARAMETER;
-}
-
 }  // namespace
 
 int32_t IoctlFiveBaudInit(uint32_t ChannelID, const SBYTE_ARRAY *pInput, SBYTE_ARRAY *pOutput)
@@ -71,7 +66,7 @@ int32_t IoctlFiveBaudInit(uint32_t ChannelID, const SBYTE_ARRAY *pInput, SBYTE_A
     }
     if (pInput == nullptr || pInput->BytePtr == nullptr || pOutput == nullptr ||
         pOutput->BytePtr == nullptr)
-        return refuse_null();
+        return Refuse(kIoctlNullParameter, ERR_NULL_PARAMETER);
     // The address goes in, two key bytes come out: arrays that cannot hold
     // them would be read or written past their end.
     if (pInput->NumOfBytes < 1 || pOutput->NumOfBytes < 2) {
@@ -105,7 +100,7 @@ int32_t IoctlFastInit(uint32_t ChannelID, PASSTHRU_MSG *pRequest, PASSTHRU_MSG *
 {
     DbgMsg(DBG_API, "  FAST_INIT");
     if (pRequest == nullptr || pResponse == nullptr)
-        return refuse_null();
+        return Refuse(kIoctlNullParameter, ERR_NULL_PARAMETER);
 
     request_init(kInitFast, "Cannot start the FAST_INIT");
     uint32_t count = 1;

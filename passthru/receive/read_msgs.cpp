@@ -9,6 +9,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
 #include "passthru/receive/can_rx.h"
@@ -126,18 +127,10 @@ using namespace tenq;
 extern "C" int32_t PassThruReadMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                     uint32_t Timeout)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadMsgs device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (!ChannelConnected(ChannelID)) {
-        DbgMsg(DBG_ERROR, "PassThruReadMsgs invalid ChannelID");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pMsg == nullptr || pNumMsgs == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruReadMsgs null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc =
+            CheckEntry({"PassThruReadMsgs"}, ChannelID, pMsg != nullptr && pNumMsgs != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_READ, "PassThruReadMsgs(%ld, pMsg, %ld, %ld)", static_cast<long>(ChannelID),
               static_cast<long>(*pNumMsgs), static_cast<long>(Timeout));
     return ReadMsgs(ChannelID, pMsg, pNumMsgs, Timeout);

@@ -4,6 +4,7 @@
 
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"
 
@@ -85,28 +86,16 @@ using namespace tenq;
 
 extern "C" int32_t PassThruReadRTC(RTC_DAY_TIME *pRTC)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadRTC device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pRTC == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruReadRTC null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruReadRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
+        return rc;
     DbgMsg(DBG_API, "PassThruReadRTC(pRTC)");
     return read_rtc(pRTC);
 }
 
 extern "C" int32_t PassThruWriteRTC(const RTC_DAY_TIME *pRTC)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruWriteRTC device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pRTC == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruWriteRTC null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruWriteRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
+        return rc;
     DbgMsg(DBG_API, "PassThruWriteRTC(pRTC)");
     return write_rtc(pRTC);
 }

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "j2534.h"
-#include "passthru/dbg_arg.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/frame_codec.h"
 #include "passthru/link/link.h"
@@ -100,15 +100,10 @@ using namespace tenq;
 extern "C" int32_t PassThruReadMem(uint32_t Address, uint32_t Length, uint8_t *pData,
                                    uint32_t Flags)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadMem device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
     // Nothing is copied for a length of 0, so a null buffer is fine then.
-    if (pData == nullptr && Length != 0) {
-        DbgMsg(DBG_ERROR, "PassThruReadMem null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruReadMem"}, pData != nullptr || Length == 0);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruReadMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
               LdArg(Flags));
     return read_mem(Address, Length, pData, Flags);
@@ -117,14 +112,9 @@ extern "C" int32_t PassThruReadMem(uint32_t Address, uint32_t Length, uint8_t *p
 extern "C" int32_t PassThruWriteMem(uint32_t Address, uint32_t Length, const uint8_t *pData,
                                     uint32_t Flags)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruWriteMem device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pData == nullptr && Length != 0) {
-        DbgMsg(DBG_ERROR, "PassThruWriteMem null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruWriteMem"}, pData != nullptr || Length == 0);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruWriteMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
               LdArg(Flags));
     return write_mem(Address, Length, pData);

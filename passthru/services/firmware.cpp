@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "j2534.h"
-#include "passthru/dbg_arg.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/services/sdcard.h"
 
 namespace tenq {
@@ -44,21 +44,13 @@ using namespace tenq;
 
 extern "C" int32_t PassThruUpdateFirmware(const uint8_t *Data, uint32_t Length)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruUpdateFirmware device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
     // Both refusals come before the delete: the adapter's current image must
     // not be lost to a call that has nothing to put in its place.
-    if (Data == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruUpdateFirmware null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruUpdateFirmware"}, Data != nullptr); rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruUpdateFirmware(Data, %ld)", LdArg(Length));
-    if (Length == 0) {
-        DbgMsg(DBG_ERROR, "PassThruUpdateFirmware: empty image");
-        return ERR_FAILED;
-    }
+    if (Length == 0)
+        return Refuse("PassThruUpdateFirmware: empty image", ERR_FAILED);
     // The close's reply is awaited too (outcome ignored); an adapter that
     // restarts on the close may let that wait run out, which costs time only.
     ImageSource source(Data);

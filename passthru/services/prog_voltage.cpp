@@ -3,6 +3,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"
 #include "platform/ticks.h"
@@ -21,13 +22,9 @@ constexpr uint32_t kDacSetupSize = sizeof(DAC_SETUP);
 // voltage; on success the value to send is in `millivolts`.
 int32_t check_arguments(uint32_t PinNumber, uint32_t Voltage, uint16_t &millivolts)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruSetProgrammingVoltage device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    DbgPrintf(DBG_API, "PassThruSetProgrammingVoltage(%ld, %ld)",
-              static_cast<long>(static_cast<int32_t>(PinNumber)),
-              static_cast<long>(static_cast<int32_t>(Voltage)));
+    if (int32_t rc = CheckAdapter({"PassThruSetProgrammingVoltage"}); rc != STATUS_NOERROR)
+        return rc;
+    DbgPrintf(DBG_API, "PassThruSetProgrammingVoltage(%ld, %ld)", LdArg(PinNumber), LdArg(Voltage));
     if (PinNumber > kHighestPin) {
         DbgMsg(DBG_ERROR, "PassThruSetProgrammingVoltage invalid pin number");
         return ERR_PIN_INVALID;

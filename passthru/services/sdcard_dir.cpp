@@ -5,6 +5,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/services/sdcard.h"
 
@@ -98,14 +99,9 @@ extern "C" int32_t PassThruReadDir(const char *pFileSpec, char *pFileList)
     // The list is empty from here on, also when the call fails.
     if (pFileList != nullptr)
         pFileList[0] = '\0';
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadDir device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pFileSpec == nullptr || pFileList == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruReadDir null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruReadDir"}, pFileSpec != nullptr && pFileList != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgMsg(DBG_API, "PassThruReadDir(pFileSpec, pFileList)");
     if (!SdNameFits(pFileSpec)) {
         DbgPrintf(DBG_ERROR, "PassThruReadDir: pattern longer than %u characters",

@@ -7,9 +7,9 @@
 #include <system_error>
 
 #include "j2534.h"
-#include "passthru/dbg_arg.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/services/mem_reply.h"
 #include "passthru/services/sdcard.h"
@@ -178,14 +178,10 @@ using namespace tenq;
 
 extern "C" int32_t PassThruReadFile(const char *PCFileName, const char *SDFileName, uint32_t Flags)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadFile device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (PCFileName == nullptr || SDFileName == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruReadFile null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc =
+            CheckEntry({"PassThruReadFile"}, PCFileName != nullptr && SDFileName != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruReadFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
     if (!card_name_fits("PassThruReadFile", SDFileName))
         return ERR_FAILED;
@@ -194,14 +190,10 @@ extern "C" int32_t PassThruReadFile(const char *PCFileName, const char *SDFileNa
 
 extern "C" int32_t PassThruWriteFile(const char *PCFileName, const char *SDFileName, uint32_t Flags)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruWriteFile device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (PCFileName == nullptr || SDFileName == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruWriteFile null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc =
+            CheckEntry({"PassThruWriteFile"}, PCFileName != nullptr && SDFileName != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruWriteFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
     if (!card_name_fits("PassThruWriteFile", SDFileName))
         return ERR_FAILED;
@@ -210,14 +202,9 @@ extern "C" int32_t PassThruWriteFile(const char *PCFileName, const char *SDFileN
 
 extern "C" int32_t PassThruDeleteFile(const char *SDFileName, uint32_t Flags)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruDeleteFile device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (SDFileName == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruDeleteFile null parameter");
-        return ERR_NULL_PARAMETER;
-    }
+    if (int32_t rc = CheckEntry({"PassThruDeleteFile"}, SDFileName != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
     DbgPrintf(DBG_API, "PassThruDeleteFile(%s, %ld)", SDFileName, LdArg(Flags));
     if (!card_name_fits("PassThruDeleteFile", SDFileName))
         return ERR_FAILED;

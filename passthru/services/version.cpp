@@ -7,6 +7,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 
 namespace tenq {
@@ -67,15 +68,9 @@ namespace {
 int32_t check_buffers(const char *pFirmwareVersion, const char *pDllVersion,
                       const char *pApiVersion)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruReadVersion device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pFirmwareVersion == nullptr || pDllVersion == nullptr || pApiVersion == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruReadVersion null parameter");
-        return ERR_NULL_PARAMETER;
-    }
-    return STATUS_NOERROR;
+    return CheckEntry({"PassThruReadVersion"}, pFirmwareVersion != nullptr &&
+                                                   pDllVersion != nullptr &&
+                                                   pApiVersion != nullptr);
 }
 
 }  // namespace

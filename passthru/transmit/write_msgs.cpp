@@ -8,6 +8,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
+#include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/services/version.h"
 #include "passthru/transmit/iso15765_tx.h"
@@ -207,22 +208,12 @@ int32_t write_msgs(uint32_t ChannelID, const PASSTHRU_MSG *pMsg, uint32_t *pNumM
 extern "C" int32_t PassThruWriteMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                      uint32_t Timeout)
 {
-    if (JmsgCheckConnection() != STATUS_NOERROR) {
-        DbgMsg(DBG_ERROR, "PassThruWriteMsgs device not connected");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (!ChannelConnected(ChannelID)) {
-        DbgMsg(DBG_ERROR, "PassThruWriteMsgs invalid ChannelID");
-        return ERR_DEVICE_NOT_CONNECTED;
-    }
-    if (pMsg == nullptr || pNumMsgs == nullptr) {
-        DbgMsg(DBG_ERROR, "PassThruWriteMsgs null parameter");
-        return ERR_NULL_PARAMETER;
-    }
-    DbgPrintf(DBG_API, "PassThruWriteMsgs(%ld, pMsg, %ld, %ld)",
-              static_cast<long>(static_cast<int32_t>(ChannelID)),
-              static_cast<long>(static_cast<int32_t>(*pNumMsgs)),
-              static_cast<long>(static_cast<int32_t>(Timeout)));
+    if (int32_t rc =
+            CheckEntry({"PassThruWriteMsgs"}, ChannelID, pMsg != nullptr && pNumMsgs != nullptr);
+        rc != STATUS_NOERROR)
+        return rc;
+    DbgPrintf(DBG_API, "PassThruWriteMsgs(%ld, pMsg, %ld, %ld)", LdArg(ChannelID), LdArg(*pNumMsgs),
+              LdArg(Timeout));
     if (*pNumMsgs == 0)
         return STATUS_NOERROR;
     return write_msgs(ChannelID, pMsg, pNumMsgs, Timeout);
