@@ -102,7 +102,7 @@ int32_t connect_channel(uint32_t ChannelID, uint32_t Flags, uint32_t can_baud_ra
         return ERR_FAILED;
     }
     *pChannelID = ChannelID;
-    ChannelStatus |= ChannelBit(ChannelID);
+    MarkChannelConnected(ChannelID);
     // Whatever an earlier user of the device left in the adapter goes.
     StopPeriodicSlotsOf(ChannelID, false);
     StopFilterSlotsOf(ChannelID);
@@ -173,7 +173,7 @@ extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
         return Refuse("PassThruDisconnect invalid channel ID", ERR_INVALID_CHANNEL_ID);
     StopPeriodicSlotsOf(ChannelID, true);
     StopFilterSlotsOf(ChannelID);
-    ChannelStatus &= ~ChannelBit(ChannelID);
+    MarkChannelDisconnected(ChannelID);
     if (FindChannel(ChannelID)->kind == ChannelKind::KLine)
         KLineResetReception();
     const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);

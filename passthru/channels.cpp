@@ -156,6 +156,21 @@ void SetIsoConnectDefaults(ISO_SETUP &s, uint32_t baud_rate, uint32_t Flags)
     s.data_bits = 8;
 }
 
+void MarkChannelConnected(uint32_t ChannelID)
+{
+    ChannelStatus |= ChannelBit(ChannelID);
+}
+
+void MarkChannelDisconnected(uint32_t ChannelID)
+{
+    ChannelStatus &= ~ChannelBit(ChannelID);
+}
+
+void ForgetChannels()
+{
+    ChannelStatus = 0;
+}
+
 int VerifyProtocol(uint32_t Protocol, uint32_t Channel)
 {
     const ChannelInfo *c = FindChannel(Channel);

@@ -27,6 +27,11 @@ inline bool ChannelConnected(uint32_t ChannelID)
     return (ChannelStatus & ChannelBit(ChannelID)) != 0;
 }
 
+// Connecting, disconnecting and closing the device.
+void MarkChannelConnected(uint32_t ChannelID);
+void MarkChannelDisconnected(uint32_t ChannelID);
+void ForgetChannels();
+
 // The adapter reported that bus device `dev` stopped.
 void ChannelStoppedByAdapter(uint8_t dev);
 

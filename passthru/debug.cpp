@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "passthru/device_search.h"
+#include "passthru/link/link.h"
+
 #include "platform/debug_socket.h"
 #include "platform/ticks.h"
 

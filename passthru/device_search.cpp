@@ -1,7 +1,7 @@
 // device_search.cpp - the lazy device search behind every entry point:
 // JmsgCheckConnection probes the COM ports for the adapter.
-// Owns: hCommPort, CommPortNum, the user-specified numbers, SerialNumber,
-// the pop-up flags.
+// Owns: the user-specified numbers, SerialNumber, the pop-up flags.  Opens
+// and closes the port through the device link.
 #include "passthru/device_search.h"
 
 #include <cstdlib>
@@ -18,8 +18,6 @@
 
 namespace tenq {
 
-int32_t hCommPort = -1;
-uint32_t CommPortNum = 0;
 uint32_t UserSpecifiedCommPort = 0;
 uint32_t UserSpecifiedIOTNum = 0;
 uint32_t SerialNumber = 0;
@@ -32,22 +30,12 @@ constexpr uint8_t kVersionSizeShort = 2;
 constexpr uint8_t kVersionSizeLong = 4;
 constexpr uint8_t kSerialMinSize = 12;  // the serial number lies in data bytes 8 to 11
 
-void close_port()
-{
-    Port().close(&hCommPort);
-    hCommPort = -1;
-}
-
 // One probe of the search: true when the adapter answered on `port`, which
 // then stays open.
 bool probe_port(uint32_t port)
 {
-    CommPortNum = port;
-    com_buf_len = 0;
-    if (Port().open(&hCommPort, port, kAdapterBaud, 8, 1, 0) != 0) {
-        close_port();
+    if (!JmsgOpenPort(port))
         return false;
-    }
     DbgPrintf(DBG_DIAG, "Looking for Orvane on COM%d port", static_cast<int>(port));
     // Stop whatever the adapter was doing and drop what it had queued, so
     // the probe starts on a frame boundary.
@@ -57,7 +45,7 @@ bool probe_port(uint32_t port)
     platform::sleep_ms(kProbePurgeMs);
     MarkResponseWaiting();
     if (JmsgSendCmd(JMSG_ADAPTER, JMSG_DEV_READ, JMSG_TYPE_VERSION, 0, 0, nullptr, 0) != 0) {
-        close_port();
+        JmsgClosePort();
         return false;
     }
     platform::sleep_ms(kProbeSettleMs);
@@ -65,7 +53,7 @@ bool probe_port(uint32_t port)
     if (ResponseIs(JMSG_DEV_READ, JMSG_TYPE_VERSION) &&
         (TENQResponse.size == kVersionSizeShort || TENQResponse.size == kVersionSizeLong))
         return true;
-    close_port();
+    JmsgClosePort();
     return false;
 }
 
@@ -94,7 +82,30 @@ bool search()
     return false;
 }
 
+uint32_t parse_number(const char *text)
+{
+    return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
+}
+
 }  // namespace
+
+const char *TakeDeviceName(const char *name)
+{
+    if (name == nullptr)
+        return nullptr;
+    if (std::strncmp(name, "COM", 3) == 0) {
+        UserSpecifiedCommPort = parse_number(name + 3);
+    } else if (std::strncmp(name, "IOT:", 4) == 0) {
+        const char *number = name + 4;
+        while (*number == '0')
+            ++number;
+        UserSpecifiedIOTNum = parse_number(number);
+        return number;
+    } else if (std::strncmp(name, "J2534-2:", 8) == 0) {
+        UserSpecifiedCommPort = parse_number(name + 8);
+    }
+    return name;
+}
 
 int32_t JmsgCheckConnection()
 {
@@ -113,8 +124,7 @@ int32_t JmsgCheckConnection()
         platform::message_box("Orvane not detected", "ERROR");
         fNotDetectedPopup = 1;
     }
-    hCommPort = -1;
-    CommPortNum = 0;
+    JmsgForgetPort();
     return ERR_DEVICE_NOT_CONNECTED;
 }
 

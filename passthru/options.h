@@ -20,9 +20,4 @@ extern uint32_t can_mixed_format_flag;  // CAN_MIXED_FORMAT: plain CAN records b
 
 extern uint8_t TimestampMsec;  // 1: time stamps in milliseconds, else microseconds
 
-// Key bytes of the last five-baud initialisation, from the K-line key-byte frame.
-extern uint8_t ISO9141Keyword1;
-extern uint8_t ISO9141Keyword2;
-extern uint8_t ISO9141Address;
-
 }  // namespace tenq

@@ -6,7 +6,6 @@
 
 #include "passthru/channels.h"
 #include "passthru/debug.h"
-#include "passthru/device_search.h"
 #include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/transmit/periodic_frame.h"

@@ -7,7 +7,6 @@
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/debug.h"
-#include "passthru/device_search.h"
 #include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/jmsg.h"

@@ -11,7 +11,7 @@
 #include "passthru/ioctl/ioctl.h"
 #include "passthru/link/jmsg.h"
 #include "passthru/link/link.h"
-#include "passthru/options.h"
+#include "passthru/receive/kline_rx.h"
 #include "platform/ticks.h"
 
 namespace tenq {
@@ -74,9 +74,7 @@ int32_t IoctlFiveBaudInit(uint32_t ChannelID, const SBYTE_ARRAY *pInput, SBYTE_A
         return ERR_INVALID_MSG;
     }
 
-    ISO9141Keyword1 = 0;
-    ISO9141Keyword2 = 0;
-    ISO9141Address = 0;
+    KLineClearKeyBytes();
     ISO9141Setup.init_address = pInput->BytePtr[0];
     request_init(kInitFiveBaud, "Cannot start the FIVE_BAUD_INIT");
 

@@ -9,7 +9,27 @@ namespace tenq {
 void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg)
 {
     std::memset(&msg, 0, sizeof msg);
-    std::memcpy(&msg, wire.data(), wire.size() < sizeof msg ? wire.size() : sizeof msg);
+    msg.id = wire[0];
+    msg.size = wire[1];
+    msg.dev = wire[2];
+    msg.op = wire[3];
+    msg.flags = wire[4];
+    msg.type = wire[5];
+    std::memcpy(msg.timestamp, &wire[6], sizeof msg.timestamp);
+    std::memcpy(msg.data, &wire[kJmsgHeaderSize], msg.size);
+}
+
+size_t jmsg_to_wire(const JMSG &msg, std::span<uint8_t> wire)
+{
+    wire[0] = msg.id;
+    wire[1] = msg.size;
+    wire[2] = msg.dev;
+    wire[3] = msg.op;
+    wire[4] = msg.flags;
+    wire[5] = msg.type;
+    std::memcpy(&wire[6], msg.timestamp, sizeof msg.timestamp);
+    std::memcpy(&wire[kJmsgHeaderSize], msg.data, msg.size);
+    return jmsg_wire_size(msg);
 }
 
 void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size)

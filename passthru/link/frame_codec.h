@@ -40,8 +40,13 @@ inline bool jmsg_fits(std::span<const uint8_t> wire)
            wire.size() == kJmsgHeaderSize + wire[1];
 }
 
-// Copy a wire frame that fits into a record; the unused data bytes are zeroed.
+// Copy a wire frame that fits (jmsg_fits) into a record; the unused data
+// bytes are zeroed.
 void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg);
+
+// The mirror image: a record of at most 68 data bytes into `wire`, which
+// must hold its header and data.  Returns the bytes written.
+size_t jmsg_to_wire(const JMSG &msg, std::span<uint8_t> wire);
 
 // Header of a command frame {0, size, dev, op, flags, type, 0, 0, 0, 0}.
 void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size);

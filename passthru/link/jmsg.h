@@ -27,7 +27,7 @@ struct JMSG {
     uint8_t timestamp[4];  // to the adapter: ms, LSB first; from it: 1/256 ms, MSB first
     uint8_t data[kJmsgMaxData];
 };
-static_assert(sizeof(JMSG) == kJmsgMaxWire, "JMSG is the frame as it lies on the wire");
+static_assert(sizeof(JMSG) == kJmsgMaxWire, "a record holds the longest frame, no more");
 
 // Device codes.
 constexpr uint8_t JMSG_CAN = 0x10;         // CAN controller 1

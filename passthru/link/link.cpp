@@ -1,6 +1,6 @@
 // link.cpp - sending frames, receiving the stream and dispatching its frames.
-// Owns: com_buf, com_buf_len, the reply slots; appends to the receive rings;
-// clears channel bits on stop reports; reopens hCommPort after a failed write.
+// Owns: the port (hCommPort, CommPortNum), com_buf, com_buf_len, the reply
+// slots; appends to the receive rings; clears channel bits on stop reports.
 #include "passthru/link/link.h"
 
 #include <cstring>
@@ -8,13 +8,15 @@
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/debug.h"
-#include "passthru/device_search.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/frame_codec.h"
 #include "passthru/link/rings.h"
 #include "platform/serial_port.h"
 
 namespace tenq {
+
+int32_t hCommPort = -1;
+uint32_t CommPortNum = 0;
 
 JMSG TENQResponse;
 uint8_t MemStatus = kMemWaiting;
@@ -58,18 +60,9 @@ int32_t write_with_retry(const char *caller, const uint8_t *bytes, uint32_t len)
         return ERR_FAILED;
     }
     DbgPrintf(DBG_ERROR, "%s com_write returned %ld, retry", caller, static_cast<long>(rc));
-    Port().close(&hCommPort);
-    hCommPort = -1;
-    if (Port().open(&hCommPort, CommPortNum, kAdapterBaud, 8, 1, 0) != 0) {
-        // A port that opened but could not be configured must not stay half open.
-        if (hCommPort >= 0)
-            Port().close(&hCommPort);
-        hCommPort = -1;
+    JmsgClosePort();
+    if (!JmsgOpenPort(CommPortNum))
         return ERR_FAILED;
-    }
-    // What the old port left of a frame never continues on the new one:
-    // kept, it would cut every later frame at the wrong place.
-    com_buf_len = 0;
     written = 0;
     rc = Port().write(&hCommPort, bytes, len, &written);
     if (rc == 0 && written == len)
@@ -157,6 +150,32 @@ void dispatch_oversize(std::span<const uint8_t> wire)
 
 }  // namespace
 
+bool JmsgOpenPort(uint32_t port)
+{
+    CommPortNum = port;
+    // What an old port left of a frame never continues on the new one:
+    // kept, it would cut every later frame at the wrong place.
+    com_buf_len = 0;
+    if (Port().open(&hCommPort, port, kAdapterBaud, 8, 1, 0) == 0)
+        return true;
+    // A port that opened but could not be configured must not stay half open.
+    JmsgClosePort();
+    return false;
+}
+
+void JmsgClosePort()
+{
+    if (hCommPort >= 0)
+        Port().close(&hCommPort);
+    hCommPort = -1;
+}
+
+void JmsgForgetPort()
+{
+    JmsgClosePort();
+    CommPortNum = 0;
+}
+
 const PortOps &Port()
 {
     return *port_ops;
@@ -181,8 +200,9 @@ int32_t JmsgSendCmd(uint8_t device, uint8_t operation, uint8_t type, uint8_t fla
     if (size != 0 && p_data_buffer != nullptr)
         std::memcpy(msg.data, p_data_buffer, size);
     dump(DBG_SENT, msg, kJmsgMaxData);
-    return write_with_retry("JmsgSendCmd", reinterpret_cast<const uint8_t *>(&msg),
-                            static_cast<uint32_t>(jmsg_wire_size(msg)));
+    uint8_t wire[kJmsgMaxWire];
+    const size_t len = jmsg_to_wire(msg, wire);
+    return write_with_retry("JmsgSendCmd", wire, static_cast<uint32_t>(len));
 }
 
 int32_t JmsgSendMsgs(const JMSG *p_msg, uint32_t num_msgs, uint32_t /*timeout*/)
@@ -203,8 +223,7 @@ int32_t JmsgSendMsgs(const JMSG *p_msg, uint32_t num_msgs, uint32_t /*timeout*/)
             return ERR_FAILED;
         }
         dump(DBG_SENT, msg, kBatchDumpBytes);
-        std::memcpy(send_buf + len, &msg, jmsg_wire_size(msg));
-        len += jmsg_wire_size(msg);
+        len += jmsg_to_wire(msg, std::span<uint8_t>(send_buf + len, kJmsgMaxWire));
     }
     if (len == 0)
         return STATUS_NOERROR;

@@ -32,6 +32,20 @@ constexpr uint8_t kMemWaiting = 0xFF;
 constexpr uint8_t kMemReceived = 0;
 constexpr uint8_t kMemFailed = 0xFE;
 
+constexpr uint32_t kAdapterBaud = 115200;
+
+// The adapter's port.
+extern int32_t hCommPort;     // serial driver handle, -1 while no port is open
+extern uint32_t CommPortNum;  // the adapter's COM port, 0 = none known; also its DeviceID
+
+// Remember `port` and open it at the adapter's framing with an empty receive
+// buffer.  False when it cannot be opened; no port is open then.
+bool JmsgOpenPort(uint32_t port);
+// Close the port and forget its handle; the number stays for a reopen.
+void JmsgClosePort();
+// Close the port and forget its number too.
+void JmsgForgetPort();
+
 // Reply slots.
 extern JMSG TENQResponse;
 extern uint8_t MemStatus;

@@ -162,7 +162,7 @@ void iso_rcv_cf(const Iso15765Rx &rx, const RxFrame &f, ReadTarget &out)
         DbgMsg(DBG_ERROR, "Flow control PCI error");
     // Counted per frame received, not resynchronised from the frame: after
     // a lost frame, every later frame of the message is reported.
-    expected = static_cast<uint8_t>(N_PCI_CF | ((expected + 1) & 0x0F));
+    expected = static_cast<uint8_t>(N_PCI_CF | ((expected + 1) & N_PCI_SN_MASK));
 
     PASSTHRU_MSG &reasm = rx.FlowMsg[f.slot];
     uint32_t count = f.size - f.id_len - 1;

@@ -20,18 +20,11 @@
 
 #include "passthru/channels.h"
 #include "passthru/filter_table.h"
+#include "passthru/iso15765_pci.h"
 #include "passthru/link/jmsg.h"
 #include "passthru/receive/rx_records.h"
 
 namespace tenq {
-
-// PCI types, the high nibble of the PCI byte.
-constexpr uint8_t N_PCI_SF = 0x00;  // single frame (PCI byte 0: CAN FD escape form)
-constexpr uint8_t N_PCI_FF = 0x10;  // first frame (12-bit length 0: 32-bit escape form)
-constexpr uint8_t N_PCI_CF = 0x20;  // consecutive frame, low nibble the sequence number
-constexpr uint8_t N_PCI_FC = 0x30;  // flow control
-constexpr uint8_t N_PCI_TYPE_MASK = 0xF0;
-constexpr uint8_t kFirstConsecutivePci = 0x21;
 
 // Identifier lengths a flow slot's mask can give: 11-bit or 29-bit, with or
 // without the extended address byte.

@@ -1,6 +1,6 @@
 // kline_rx.cpp - K-line records.
-// Owns the state of a message being discarded; writes the key bytes; reads
-// the filter table and ISO9141NoChecksum.
+// Owns the key bytes and the state of a message being discarded; reads the
+// filter table and ISO9141NoChecksum.
 #include "passthru/receive/kline_rx.h"
 
 #include <cstring>
@@ -8,9 +8,12 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/filter_table.h"
-#include "passthru/options.h"
 
 namespace tenq {
+
+uint8_t ISO9141Keyword1 = 0;
+uint8_t ISO9141Keyword2 = 0;
+uint8_t ISO9141Address = 0;
 
 namespace {
 
@@ -92,6 +95,13 @@ void end_of_message(ReadTarget &out)
 }
 
 }  // namespace
+
+void KLineClearKeyBytes()
+{
+    ISO9141Keyword1 = 0;
+    ISO9141Keyword2 = 0;
+    ISO9141Address = 0;
+}
 
 void KLineResetReception()
 {

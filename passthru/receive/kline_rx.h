@@ -6,8 +6,7 @@
  * A message under way lives in the caller's record at the current position;
  * it grows by one piece per frame until a piece shorter than a full frame
  * ends it.  Key-byte frames fill ISO9141Keyword1, ISO9141Keyword2 and
- * ISO9141Address (passthru/options.h), which the five-baud initialisation
- * waits for.
+ * ISO9141Address, which the five-baud initialisation waits for.
  */
 #pragma once
 
@@ -17,6 +16,15 @@
 #include "passthru/receive/rx_records.h"
 
 namespace tenq {
+
+// Key bytes of the last five-baud initialisation, from the K-line key-byte
+// frame.  Process-wide: closing the device does not reset them.
+extern uint8_t ISO9141Keyword1;
+extern uint8_t ISO9141Keyword2;
+extern uint8_t ISO9141Address;
+
+// Forget the key bytes, before an initialisation waits for new ones.
+void KLineClearKeyBytes();
 
 constexpr uint8_t kKLineFlagKeyBytes = 0x40;  // data: key byte 1, key byte 2, address
 constexpr uint8_t kKLineFlagStart = 0x80;     // start-of-message indication

@@ -3,7 +3,6 @@
 #include "passthru/services/adapter_clock.h"
 
 #include "passthru/debug.h"
-#include "passthru/device_search.h"
 #include "passthru/entry_check.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"

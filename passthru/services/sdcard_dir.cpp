@@ -4,7 +4,6 @@
 
 #include "j2534.h"
 #include "passthru/debug.h"
-#include "passthru/device_search.h"
 #include "passthru/entry_check.h"
 #include "passthru/link/link.h"
 #include "passthru/services/sdcard.h"

@@ -83,7 +83,7 @@ IsoTxFrame send_ff(Iso15765Tx &tx, JMSG &frame)
     frame.size = static_cast<uint8_t>(pos + carried);
     // A first frame is always full, so padding never adds to it.
     tx.data_index = kCanIdBytes + tx.addr_bytes + carried;
-    tx.sn = N_PCI_CF | 1;
+    tx.sn = kFirstConsecutivePci;
     tx.state = IsoTxState::Sending;
     return IsoTxFrame::First;
 }

@@ -14,15 +14,10 @@
 #include <cstdint>
 
 #include "j2534.h"
+#include "passthru/iso15765_pci.h"
 #include "passthru/link/jmsg.h"
 
 namespace tenq {
-
-// Protocol control information, high nibble of the PCI byte.
-constexpr uint8_t N_PCI_SF = 0x00;       // single frame
-constexpr uint8_t N_PCI_FF = 0x10;       // first frame
-constexpr uint8_t N_PCI_CF = 0x20;       // consecutive frame
-constexpr uint8_t N_PCI_SN_MASK = 0x0F;  // sequence number of a consecutive frame
 
 constexpr uint32_t kIsoTpMaxPayload = 4095;  // the first frame's length has 12 bits
 constexpr uint32_t kIsoTpClassicLength = 8;  // transmit data length of classic CAN

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "passthru/link/rings.h"
+#include "passthru/receive/kline_rx.h"
 #include "sim/setup_blocks.h"
 #include "tests/passthru/ioctl_test_support.h"
 
