@@ -79,7 +79,7 @@ struct FilterStart {
     uint8_t slot = 0;
     CAN_SETUP *setup = nullptr;  // flow-control filters: the channel's block
     FlowControlBytes flow{};
-    JMSG frames[kFrames];
+    JMSG frames[kFrames]{};
 
     bool flow_filter() const { return FilterType == FLOW_CONTROL_FILTER; }
 };

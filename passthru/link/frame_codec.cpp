@@ -6,7 +6,7 @@
 
 namespace tenq {
 
-void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg)
+void JmsgFromWire(std::span<const uint8_t> wire, JMSG &msg)
 {
     std::memset(&msg, 0, sizeof msg);
     msg.id = wire[0];
@@ -19,7 +19,7 @@ void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg)
     std::memcpy(msg.data, &wire[kJmsgHeaderSize], msg.size);
 }
 
-size_t jmsg_to_wire(const JMSG &msg, std::span<uint8_t> wire)
+size_t JmsgToWire(const JMSG &msg, std::span<uint8_t> wire)
 {
     wire[0] = msg.id;
     wire[1] = msg.size;
@@ -29,10 +29,10 @@ size_t jmsg_to_wire(const JMSG &msg, std::span<uint8_t> wire)
     wire[5] = msg.type;
     std::memcpy(&wire[6], msg.timestamp, sizeof msg.timestamp);
     std::memcpy(&wire[kJmsgHeaderSize], msg.data, msg.size);
-    return jmsg_wire_size(msg);
+    return JmsgWireSize(msg);
 }
 
-void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size)
+void JmsgSetHeader(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size)
 {
     msg.id = 0;
     msg.size = size;
@@ -43,7 +43,7 @@ void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t f
     std::memset(msg.timestamp, 0, sizeof msg.timestamp);
 }
 
-size_t format_jmsg_dump(const JMSG &msg, size_t max_data, char *out, size_t capacity)
+size_t FormatJmsgDump(const JMSG &msg, size_t max_data, char *out, size_t capacity)
 {
     if (capacity == 0)
         return 0;

@@ -20,7 +20,7 @@ namespace tenq {
 // front of `stream`, in order, and returns the number of bytes they cover.
 // A frame whose `size` exceeds the record's 68 data bytes is still visited
 // with its full length on the wire; the visitor decides what to do with it.
-template <typename Visit> size_t cut_frames(std::span<const uint8_t> stream, Visit &&visit)
+template <typename Visit> size_t CutFrames(std::span<const uint8_t> stream, Visit &&visit)
 {
     size_t pos = 0;
     while (stream.size() - pos >= kJmsgHeaderSize) {
@@ -34,26 +34,26 @@ template <typename Visit> size_t cut_frames(std::span<const uint8_t> stream, Vis
 }
 
 // True when the wire frame fits a JMSG record.
-inline bool jmsg_fits(std::span<const uint8_t> wire)
+inline bool JmsgFits(std::span<const uint8_t> wire)
 {
     return wire.size() >= kJmsgHeaderSize && wire[1] <= kJmsgMaxData &&
            wire.size() == kJmsgHeaderSize + wire[1];
 }
 
-// Copy a wire frame that fits (jmsg_fits) into a record; the unused data
+// Copy a wire frame that fits (JmsgFits) into a record; the unused data
 // bytes are zeroed.
-void jmsg_from_wire(std::span<const uint8_t> wire, JMSG &msg);
+void JmsgFromWire(std::span<const uint8_t> wire, JMSG &msg);
 
 // The mirror image: a record of at most 68 data bytes into `wire`, which
 // must hold its header and data.  Returns the bytes written.
-size_t jmsg_to_wire(const JMSG &msg, std::span<uint8_t> wire);
+size_t JmsgToWire(const JMSG &msg, std::span<uint8_t> wire);
 
 // Header of a command frame {0, size, dev, op, flags, type, 0, 0, 0, 0}.
-void jmsg_set_header(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size);
+void JmsgSetHeader(JMSG &msg, uint8_t dev, uint8_t op, uint8_t type, uint8_t flags, uint8_t size);
 
 // The dump "%02X ... (%02X%02X%02X%02X)" and " %02X" for each of at most
 // `max_data` data bytes, cut to fit `capacity` and always terminated.
 // Returns the length written.
-size_t format_jmsg_dump(const JMSG &msg, size_t max_data, char *out, size_t capacity);
+size_t FormatJmsgDump(const JMSG &msg, size_t max_data, char *out, size_t capacity);
 
 }  // namespace tenq

@@ -71,7 +71,7 @@ constexpr uint8_t JMSG_FLAG_FAILED = 0x40;    // 0xE0 replies: the request faile
 constexpr uint8_t JMSG_FLAG_OVERFLOW = 0x40;  // 0xF0 op 2: receive overflow report
 
 // Wire size of a frame record.
-inline size_t jmsg_wire_size(const JMSG &msg)
+inline size_t JmsgWireSize(const JMSG &msg)
 {
     return kJmsgHeaderSize + msg.size;
 }

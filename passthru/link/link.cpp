@@ -40,7 +40,7 @@ void dump(char type, const JMSG &msg, size_t max_data)
 {
     if (!DebugChannelOpen())
         return;
-    format_jmsg_dump(msg, max_data, DbgBuffer, sizeof DbgBuffer);
+    FormatJmsgDump(msg, max_data, DbgBuffer, sizeof DbgBuffer);
     DbgMsg(type, DbgBuffer);
 }
 
@@ -196,12 +196,12 @@ int32_t JmsgSendCmd(uint8_t device, uint8_t operation, uint8_t type, uint8_t fla
     }
     JMSG msg;
     std::memset(&msg, 0, sizeof msg);
-    jmsg_set_header(msg, device, operation, type, flags, static_cast<uint8_t>(size));
+    JmsgSetHeader(msg, device, operation, type, flags, static_cast<uint8_t>(size));
     if (size != 0 && p_data_buffer != nullptr)
         std::memcpy(msg.data, p_data_buffer, size);
     dump(DBG_SENT, msg, kJmsgMaxData);
     uint8_t wire[kJmsgMaxWire];
-    const size_t len = jmsg_to_wire(msg, wire);
+    const size_t len = JmsgToWire(msg, wire);
     return write_with_retry("JmsgSendCmd", wire, static_cast<uint32_t>(len));
 }
 
@@ -223,7 +223,7 @@ int32_t JmsgSendMsgs(const JMSG *p_msg, uint32_t num_msgs, uint32_t /*timeout*/)
             return ERR_FAILED;
         }
         dump(DBG_SENT, msg, kBatchDumpBytes);
-        len += jmsg_to_wire(msg, std::span<uint8_t>(send_buf + len, kJmsgMaxWire));
+        len += JmsgToWire(msg, std::span<uint8_t>(send_buf + len, kJmsgMaxWire));
     }
     if (len == 0)
         return STATUS_NOERROR;
@@ -244,17 +244,17 @@ int32_t JmsgReceiveMsgs()
         return STATUS_NOERROR;
     DbgPrintf(DBG_DIAG, "JmsgReceiveMsgs com_buf_len=%ld", static_cast<long>(com_buf_len));
 
-    const size_t used = cut_frames(std::span<const uint8_t>(com_buf, com_buf_len),
-                                   [](std::span<const uint8_t> wire) {
-                                       if (!jmsg_fits(wire)) {
-                                           dispatch_oversize(wire);
-                                           return;
-                                       }
-                                       JMSG msg;
-                                       jmsg_from_wire(wire, msg);
-                                       JmsgDispatch(msg);
-                                       dump(DBG_RECEIVED, msg, kJmsgMaxData);
-                                   });
+    const size_t used = CutFrames(std::span<const uint8_t>(com_buf, com_buf_len),
+                                  [](std::span<const uint8_t> wire) {
+                                      if (!JmsgFits(wire)) {
+                                          dispatch_oversize(wire);
+                                          return;
+                                      }
+                                      JMSG msg;
+                                      JmsgFromWire(wire, msg);
+                                      JmsgDispatch(msg);
+                                      dump(DBG_RECEIVED, msg, kJmsgMaxData);
+                                  });
     const size_t rest = com_buf_len - used;
     if (rest != 0 && used != 0)
         std::memmove(com_buf, com_buf + used, rest);

@@ -68,8 +68,8 @@ int32_t write_mem(uint32_t Address, uint32_t Length, const uint8_t *pData)
         const uint32_t piece = Length < kWritePiece ? Length : kWritePiece;
         JMSG msg;
         std::memset(&msg, 0, sizeof msg);
-        jmsg_set_header(msg, JMSG_MEM, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, kMemWriteFlag,
-                        static_cast<uint8_t>(kMemRwHeader + piece));
+        JmsgSetHeader(msg, JMSG_MEM, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, kMemWriteFlag,
+                      static_cast<uint8_t>(kMemRwHeader + piece));
         put_mem_rw_header(msg.data, Address, piece);
         std::memcpy(msg.data + kMemRwHeader, pData, piece);
         MarkMemWaiting();

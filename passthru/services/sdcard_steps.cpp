@@ -41,7 +41,7 @@ JMSG FileStepFrame(uint8_t op, const char *name)
     JMSG msg;
     std::memset(&msg, 0, sizeof msg);
     const size_t size = name != nullptr ? std::strlen(name) + 1 : 0;
-    jmsg_set_header(msg, JMSG_MEM, op, JMSG_TYPE_PLAIN, 0, static_cast<uint8_t>(size));
+    JmsgSetHeader(msg, JMSG_MEM, op, JMSG_TYPE_PLAIN, 0, static_cast<uint8_t>(size));
     if (size != 0)
         std::memcpy(msg.data, name, size);
     return msg;
@@ -72,8 +72,8 @@ int32_t WriteCardFile(const char *name, uint64_t length, uint32_t batch_frames,
             const size_t piece = length < kFilePiece ? static_cast<size_t>(length) : kFilePiece;
             JMSG &msg = batch[count++];
             std::memset(&msg, 0, sizeof msg);
-            jmsg_set_header(msg, JMSG_MEM, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, 0,
-                            static_cast<uint8_t>(piece));
+            JmsgSetHeader(msg, JMSG_MEM, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, 0,
+                          static_cast<uint8_t>(piece));
             if (!source.next(msg.data, piece))
                 return ERR_FAILED;
             length -= piece;

@@ -26,7 +26,7 @@ uint32_t frame_timeout(const Iso15765Tx &tx)
 // returns where the PCI byte goes.
 uint8_t begin_frame(const Iso15765Tx &tx, JMSG &frame, uint32_t timeout_ms)
 {
-    tx_frame_header(frame, tx.dev, tx.flags, 0, timeout_ms);
+    TxFrameHeader(frame, tx.dev, tx.flags, 0, timeout_ms);
     const uint8_t head = static_cast<uint8_t>(tx.id_bytes + tx.addr_bytes);
     std::memcpy(frame.data, tx.msg->Data + kCanIdBytes - tx.id_bytes, head);
     return head;
@@ -115,7 +115,7 @@ IsoTxFrame send_end(Iso15765Tx &tx, JMSG &frame)
 {
     if (tx.state != IsoTxState::Terminating)
         return IsoTxFrame::None;
-    tx_frame_header(frame, tx.dev, JMSG_FLAG_END, 0, 0);
+    TxFrameHeader(frame, tx.dev, JMSG_FLAG_END, 0, 0);
     frame.type = JMSG_TYPE_PLAIN;
     tx.state = IsoTxState::Idle;
     tx.msg = nullptr;
@@ -124,7 +124,7 @@ IsoTxFrame send_end(Iso15765Tx &tx, JMSG &frame)
 
 }  // namespace
 
-uint32_t iso15765_tx_data_length(const PASSTHRU_MSG &msg, uint32_t channel_length)
+uint32_t Iso15765TxDataLength(const PASSTHRU_MSG &msg, uint32_t channel_length)
 {
     if ((msg.TxFlags & CAN_FD_FRAME) == 0)
         return kIsoTpClassicLength;
@@ -133,7 +133,7 @@ uint32_t iso15765_tx_data_length(const PASSTHRU_MSG &msg, uint32_t channel_lengt
     return channel_length;
 }
 
-bool iso15765_tx_fits(const PASSTHRU_MSG &msg, uint32_t tx_dl)
+bool Iso15765TxFits(const PASSTHRU_MSG &msg, uint32_t tx_dl)
 {
     const uint32_t addr = (msg.TxFlags & ISO15765_ADDR_TYPE) != 0 ? 1 : 0;
     if (tx_dl < kIsoTpClassicLength || tx_dl > kIsoTpMaxFdLength)
@@ -143,8 +143,8 @@ bool iso15765_tx_fits(const PASSTHRU_MSG &msg, uint32_t tx_dl)
     return msg.DataSize - kCanIdBytes - addr <= kIsoTpMaxPayload;
 }
 
-void iso15765_tx_start(Iso15765Tx &tx, const PASSTHRU_MSG &msg, uint8_t dev, uint8_t tx_dl,
-                       uint8_t pad_value, uint32_t timeout_ms)
+void Iso15765TxStart(Iso15765Tx &tx, const PASSTHRU_MSG &msg, uint8_t dev, uint8_t tx_dl,
+                     uint8_t pad_value, uint32_t timeout_ms)
 {
     tx = Iso15765Tx{};
     tx.msg = &msg;
@@ -163,7 +163,7 @@ void iso15765_tx_start(Iso15765Tx &tx, const PASSTHRU_MSG &msg, uint8_t dev, uin
     tx.state = IsoTxState::Ready;
 }
 
-IsoTxFrame iso15765_tx_next(Iso15765Tx &tx, JMSG &frame)
+IsoTxFrame Iso15765TxNext(Iso15765Tx &tx, JMSG &frame)
 {
     switch (tx.state) {
     case IsoTxState::Idle: return IsoTxFrame::None;

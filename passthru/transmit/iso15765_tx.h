@@ -59,24 +59,24 @@ struct Iso15765Tx {
 // The transmit data length a message asks for: its ExtraDataIndex with
 // FD_TX_LENGTH_IN_MSG, the channel's length for other FD messages, 8 for
 // classic ones.
-uint32_t iso15765_tx_data_length(const PASSTHRU_MSG &msg, uint32_t channel_length);
+uint32_t Iso15765TxDataLength(const PASSTHRU_MSG &msg, uint32_t channel_length);
 
 // True when the message can be framed with transmit data length `tx_dl`:
 // its identifier and extended address present, a payload the first frame's
 // length can carry, and `tx_dl` between 8 and 64.
-bool iso15765_tx_fits(const PASSTHRU_MSG &msg, uint32_t tx_dl);
+bool Iso15765TxFits(const PASSTHRU_MSG &msg, uint32_t tx_dl);
 
-// Takes up a message that fits; the next call of iso15765_tx_next builds its
+// Takes up a message that fits; the next call of Iso15765TxNext builds its
 // first frame.  `msg` must stay valid until the machine is idle again.
-void iso15765_tx_start(Iso15765Tx &tx, const PASSTHRU_MSG &msg, uint8_t dev, uint8_t tx_dl,
-                       uint8_t pad_value, uint32_t timeout_ms);
+void Iso15765TxStart(Iso15765Tx &tx, const PASSTHRU_MSG &msg, uint8_t dev, uint8_t tx_dl,
+                     uint8_t pad_value, uint32_t timeout_ms);
 
 // Builds the message's next frame into `frame` and says which kind it was.
 // After Single or Terminating the machine is idle.  Idle: builds nothing and
 // returns None.
-IsoTxFrame iso15765_tx_next(Iso15765Tx &tx, JMSG &frame);
+IsoTxFrame Iso15765TxNext(Iso15765Tx &tx, JMSG &frame);
 
-inline bool iso15765_tx_busy(const Iso15765Tx &tx)
+inline bool Iso15765TxBusy(const Iso15765Tx &tx)
 {
     return tx.state != IsoTxState::Idle;
 }

@@ -9,32 +9,32 @@
 
 namespace tenq {
 
-void tx_frame_header(JMSG &frame, uint8_t dev, uint8_t flags, uint8_t size, uint32_t timeout_ms)
+void TxFrameHeader(JMSG &frame, uint8_t dev, uint8_t flags, uint8_t size, uint32_t timeout_ms)
 {
-    jmsg_set_header(frame, dev, JMSG_DEV_WRITE, JMSG_TYPE_DATA, flags, size);
+    JmsgSetHeader(frame, dev, JMSG_DEV_WRITE, JMSG_TYPE_DATA, flags, size);
     put_le32(frame.timestamp, timeout_ms);
 }
 
-bool can_tx_fits(const PASSTHRU_MSG &msg)
+bool CanTxFits(const PASSTHRU_MSG &msg)
 {
     const uint32_t most = (msg.TxFlags & CAN_29BIT_ID) != 0 ? kCanMaxDataSize29 : kCanMaxDataSize11;
     return msg.DataSize >= kCanIdBytes && msg.DataSize <= most;
 }
 
-void can_tx_frame(const PASSTHRU_MSG &msg, uint8_t dev, uint32_t timeout_ms, JMSG &frame)
+void CanTxFrame(const PASSTHRU_MSG &msg, uint8_t dev, uint32_t timeout_ms, JMSG &frame)
 {
     const uint32_t skip = (msg.TxFlags & CAN_29BIT_ID) != 0 ? 0 : kCanIdBytes - kCan11BitIdBytes;
     const uint32_t size = msg.DataSize - skip;
-    tx_frame_header(frame, dev, CanFrameFlags(msg.TxFlags), static_cast<uint8_t>(size), timeout_ms);
+    TxFrameHeader(frame, dev, CanFrameFlags(msg.TxFlags), static_cast<uint8_t>(size), timeout_ms);
     std::memcpy(frame.data, msg.Data + skip, size);
 }
 
-bool kline_tx_fits(const PASSTHRU_MSG &msg)
+bool KLineTxFits(const PASSTHRU_MSG &msg)
 {
     return msg.DataSize <= kKLineMaxDataSize;
 }
 
-bool kline_tx_piece(const PASSTHRU_MSG &msg, uint32_t &offset, uint32_t timeout_ms, JMSG &frame)
+bool KLineTxPiece(const PASSTHRU_MSG &msg, uint32_t &offset, uint32_t timeout_ms, JMSG &frame)
 {
     // The remainder is counted here, never in the caller's DataSize: the
     // record must come back unchanged even when the call ends between pieces.
@@ -43,8 +43,8 @@ bool kline_tx_piece(const PASSTHRU_MSG &msg, uint32_t &offset, uint32_t timeout_
     // is the last piece, unflagged.
     const bool last = left <= kKLinePiece;
     const uint32_t size = last ? left : kKLinePiece;
-    tx_frame_header(frame, JMSG_ISO9141, last ? 0 : JMSG_FLAG_MORE, static_cast<uint8_t>(size),
-                    timeout_ms);
+    TxFrameHeader(frame, JMSG_ISO9141, last ? 0 : JMSG_FLAG_MORE, static_cast<uint8_t>(size),
+                  timeout_ms);
     std::memcpy(frame.data, msg.Data + offset, size);
     offset += size;
     return last;

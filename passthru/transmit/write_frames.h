@@ -33,22 +33,22 @@ constexpr uint32_t kKLineMaxDataSize = PASSTHRU_MSG_DATA_SIZE;
 
 // Header of a data frame: {0, size, dev, op 3, flags, type 5} and the
 // per-message time-out in ms, least significant byte first.
-void tx_frame_header(JMSG &frame, uint8_t dev, uint8_t flags, uint8_t size, uint32_t timeout_ms);
+void TxFrameHeader(JMSG &frame, uint8_t dev, uint8_t flags, uint8_t size, uint32_t timeout_ms);
 
 // True when the CAN message fits one frame: its identifier, and at most
 // 68 data bytes on the wire.
-bool can_tx_fits(const PASSTHRU_MSG &msg);
+bool CanTxFits(const PASSTHRU_MSG &msg);
 
 // The one frame of a CAN message; an 11-bit identifier goes as its two low
-// bytes.  The message must fit (can_tx_fits).
-void can_tx_frame(const PASSTHRU_MSG &msg, uint8_t dev, uint32_t timeout_ms, JMSG &frame);
+// bytes.  The message must fit (CanTxFits).
+void CanTxFrame(const PASSTHRU_MSG &msg, uint8_t dev, uint32_t timeout_ms, JMSG &frame);
 
 // True when the K-line message fits a record.
-bool kline_tx_fits(const PASSTHRU_MSG &msg);
+bool KLineTxFits(const PASSTHRU_MSG &msg);
 
 // The next piece of a K-line message, from `offset` on; `offset` moves past
 // it.  Returns true for the last piece (no JMSG_FLAG_MORE).  An empty
 // message is one empty piece.
-bool kline_tx_piece(const PASSTHRU_MSG &msg, uint32_t &offset, uint32_t timeout_ms, JMSG &frame);
+bool KLineTxPiece(const PASSTHRU_MSG &msg, uint32_t &offset, uint32_t timeout_ms, JMSG &frame);
 
 }  // namespace tenq

@@ -59,35 +59,35 @@ int32_t begin_message(Write &w, const PASSTHRU_MSG &msg)
 {
     switch (w.kind) {
     case ChannelKind::KLine:
-        if (!kline_tx_fits(msg)) {
+        if (!KLineTxFits(msg)) {
             log_refusal(w.converted, msg);
             return ERR_INVALID_MSG;
         }
         w.kline_offset = 0;
         break;
     case ChannelKind::Can:
-        if (!can_tx_fits(msg)) {
+        if (!CanTxFits(msg)) {
             log_refusal(w.converted, msg);
             return ERR_INVALID_MSG;
         }
         break;
     case ChannelKind::Iso15765: {
-        const uint32_t tx_dl = iso15765_tx_data_length(msg, w.setup->iso15765_tx_data_length);
+        const uint32_t tx_dl = Iso15765TxDataLength(msg, w.setup->iso15765_tx_data_length);
         if (tx_dl < kIsoTpClassicLength || tx_dl > kIsoTpMaxFdLength) {
             DbgPrintf(DBG_ERROR,
                       "PassThruWriteMsgs message %lu transmit data length %lu outside 8 to 64",
                       static_cast<unsigned long>(w.converted), static_cast<unsigned long>(tx_dl));
             return ERR_INVALID_MSG;
         }
-        if (!iso15765_tx_fits(msg, tx_dl)) {
+        if (!Iso15765TxFits(msg, tx_dl)) {
             log_refusal(w.converted, msg);
             return ERR_INVALID_MSG;
         }
         // The length stays with the channel: the reader compares received
         // frame lengths with it, and GET_CONFIG reports it.
         w.setup->iso15765_tx_data_length = static_cast<uint8_t>(tx_dl);
-        iso15765_tx_start(w.iso, msg, w.dev, static_cast<uint8_t>(tx_dl),
-                          w.setup->iso15765_pad_value, w.per_msg_timeout);
+        Iso15765TxStart(w.iso, msg, w.dev, static_cast<uint8_t>(tx_dl), w.setup->iso15765_pad_value,
+                        w.per_msg_timeout);
         break;
     }
     }
@@ -99,9 +99,9 @@ int32_t begin_message(Write &w, const PASSTHRU_MSG &msg)
 bool build_frame(Write &w, const PASSTHRU_MSG &msg, JMSG &frame)
 {
     switch (w.kind) {
-    case ChannelKind::KLine: return kline_tx_piece(msg, w.kline_offset, w.per_msg_timeout, frame);
-    case ChannelKind::Can: can_tx_frame(msg, w.dev, w.per_msg_timeout, frame); return true;
-    case ChannelKind::Iso15765: iso15765_tx_next(w.iso, frame); return !iso15765_tx_busy(w.iso);
+    case ChannelKind::KLine: return KLineTxPiece(msg, w.kline_offset, w.per_msg_timeout, frame);
+    case ChannelKind::Can: CanTxFrame(msg, w.dev, w.per_msg_timeout, frame); return true;
+    case ChannelKind::Iso15765: Iso15765TxNext(w.iso, frame); return !Iso15765TxBusy(w.iso);
     }
     return true;
 }
