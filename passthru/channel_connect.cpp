@@ -1,4 +1,4 @@
-// connect.cpp - PassThruConnect (both API variants) and PassThruDisconnect.
+// channel_connect.cpp - PassThruConnect (both API variants) and PassThruDisconnect.
 // Sets and clears bits of ChannelStatus; writes the setup blocks,
 // ISO9141NoChecksum and the Connect flags, fill and overflow flag of the
 // receive rings; resets the K-line reception.

@@ -1,4 +1,4 @@
-// filters.cpp - the filter table and its look-ups.
+// filter_table.cpp - the filter table and its look-ups.
 // Owns: jmsg_filter_mask_msg, jmsg_filter_pattern_msg, jmsg_filter_flow_msg,
 // jmsg_filter_type.
 #include "passthru/filter_table.h"

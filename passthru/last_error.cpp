@@ -1,4 +1,4 @@
-// error_text.cpp - PassThruGetLastError, and PassThruGetPointer: the two
+// last_error.cpp - PassThruGetLastError, and PassThruGetPointer: the two
 // services that never talk to the adapter.  Reads LastError only.
 #include <cstring>
 

@@ -1,4 +1,4 @@
-// periodic.cpp - the periodic slot table and the five periodic calls.
+// periodic_msgs.cpp - the periodic slot table and the five periodic calls.
 // Owns: jmsg_periodic_msg.  Writes iso15765_tx_data_length of a setup block
 // (padded messages with FD_TX_LENGTH_IN_MSG) and Data[2] of the caller's
 // message (the start's 11-bit rule).

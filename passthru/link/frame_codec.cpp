@@ -1,4 +1,4 @@
-// frame.cpp - frame records and their hex dumps.
+// frame_codec.cpp - frame records to and from the wire, and their hex dumps.
 #include "passthru/link/frame_codec.h"
 
 #include <cstdio>

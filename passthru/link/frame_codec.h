@@ -1,6 +1,6 @@
 /*
- * frame.h - cutting the adapter's byte stream into frames, and the hex dump
- * of a frame for the debug channel.
+ * frame_codec.h - frames to and from the wire bytes, cutting the adapter's
+ * byte stream into frames, and the hex dump of a frame for the debug channel.
  *
  * The stream carries no synchronisation: the cutter trusts each `size` byte.
  * It never looks past the bytes it holds, so a remainder shorter than a

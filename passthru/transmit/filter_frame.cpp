@@ -1,4 +1,4 @@
-// filter_frames.cpp - building the mask, pattern and flow frames of a filter.
+// filter_frame.cpp - building the mask, pattern and flow frames of a filter.
 // No state.
 #include <cstring>
 
