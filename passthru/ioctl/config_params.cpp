@@ -18,11 +18,11 @@ namespace {
 
 // Which channels accept a parameter, and so which frame a change sends.
 enum class Group : uint8_t {
-    Rate,           // 3, 4, 5, 6, 11, 12: the channel's own block
-    CanController,  // 5, 6, 11, 12: the controller's block, to its CAN device
-    Iso15765,       // 6, 12: the controller's block, to its ISO 15765 device
-    KLine,          // 3, 4
-    Pins,           // 11, 12
+    Rate,           // every channel: its unit's block
+    CanController,  // CAN and ISO 15765 channels: the controller's block, to its CAN device
+    Iso15765,       // ISO 15765 channels: the controller's block, to its ISO 15765 device
+    KLine,          // the K-line channels
+    Pins,           // the second controller's channels
     Option,         // any channel that passed the entry checks
 };
 
