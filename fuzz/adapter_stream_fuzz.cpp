@@ -6,8 +6,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "passthru/link.h"
-#include "passthru/rings.h"
+#include "passthru/link/link.h"
+#include "passthru/link/rings.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "j2534.h"
-#include "passthru/can_rx.h"
+#include "passthru/receive/can_rx.h"
 #include "passthru/channels.h"
-#include "passthru/filters.h"
-#include "passthru/iso15765_rx.h"
-#include "passthru/kline_rx.h"
+#include "passthru/filter_table.h"
+#include "passthru/receive/iso15765_rx.h"
+#include "passthru/receive/kline_rx.h"
 #include "passthru/options.h"
 
 namespace {

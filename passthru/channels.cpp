@@ -1,10 +1,12 @@
-// channels.cpp - the record of connected channels and the setup blocks.
+// channels.cpp - the channel table, the record of connected channels and
+// the setup blocks.
 // Owns: ChannelStatus, CANSetup, MSCANSetup, ISO9141Setup, ISO9141NoChecksum.
 #include "passthru/channels.h"
 
 #include "j2534.h"
-#include "passthru/byteorder.h"
-#include "passthru/jmsg.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/link/jmsg.h"
+#include "passthru/receive/iso15765_rx.h"
 
 namespace tenq {
 
@@ -16,22 +18,29 @@ uint32_t ISO9141NoChecksum = 0;
 
 namespace {
 
-struct ChannelInfo {
-    uint32_t id;
-    uint8_t device;
-    uint8_t unit_device;
-    RxRing *ring;
-    CAN_SETUP *setup;
-};
+using K = ChannelKind;
 
+// The six channels.  A channel connected with MSCAN_SELECT (11 or 12) does
+// not take messages that say CAN or ISO15765: those name controller 1.
+// Filter slots are handed out from the top for the first channel of each
+// device (3, 5, 11), from the bottom for the others.
+// clang-format off
 const ChannelInfo kChannels[] = {
-    {3, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr},
-    {4, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr},
-    {5, JMSG_CAN, JMSG_CAN, &CANBuffer, &CANSetup},
-    {6, JMSG_ISO15765, JMSG_CAN, &ISO15765Buffer, &CANSetup},
-    {11, JMSG_MSCAN, JMSG_MSCAN, &MSCANBuffer, &MSCANSetup},
-    {12, JMSG_MSISO15765, JMSG_MSCAN, &MSISO15765Buffer, &MSCANSetup},
+    {3, K::KLine, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr, &ISO9141Setup, nullptr,
+     false, true, "ISO9141", "Cannot set ISO9141 parameters", {ISO9141, ISO14230}},
+    {4, K::KLine, JMSG_ISO9141, JMSG_ISO9141, &ISO9141Buffer, nullptr, &ISO9141Setup, nullptr,
+     false, false, "ISO9141", "Cannot set ISO9141 parameters", {ISO9141, ISO14230}},
+    {5, K::Can, JMSG_CAN, JMSG_CAN, &CANBuffer, &CANSetup, nullptr, nullptr,
+     false, true, "CAN", "Cannot set CAN DATA_RATE", {CAN, CAN_CH1, FD_CAN_CH1}},
+    {6, K::Iso15765, JMSG_ISO15765, JMSG_CAN, &ISO15765Buffer, &CANSetup, nullptr, &ISO15765Rx,
+     false, false, "CAN", "Cannot set ISO1575 DATA_RATE", {ISO15765, ISO15765_CH1, FD_ISO15765_CH1}},
+    {11, K::Can, JMSG_MSCAN, JMSG_MSCAN, &MSCANBuffer, &MSCANSetup, nullptr, nullptr,
+     true, true, "MSCAN", "Cannot set MSCAN DATA_RATE", {MSCAN, CAN_PS, CAN_CH2, FD_CAN_CH2}},
+    {12, K::Iso15765, JMSG_MSISO15765, JMSG_MSCAN, &MSISO15765Buffer, &MSCANSetup, nullptr,
+     &MSISO15765Rx, true, false, "MSCAN", "Cannot set MSISO15765 DATA_RATE",
+     {MSISO15765, ISO15765_PS, ISO15765_CH2, FD_ISO15765_CH2}},
 };
+// clang-format on
 
 struct ProtocolChannel {
     uint32_t protocol;
@@ -42,25 +51,15 @@ struct ProtocolChannel {
 // The J2534-2 and vendor IDs name their controller themselves; only the
 // plain CAN and ISO15765 IDs can be moved by MSCAN_SELECT.
 constexpr ProtocolChannel kProtocolChannels[] = {
-    {ISO9141, 3, 3},
-    {ISO14230, 4, 4},
-    {CAN, 5, 11},
-    {ISO15765, 6, 12},
-    {MSCAN, 11, 11},
-    {CAN_PS, 11, 11},
-    {CAN_CH2, 11, 11},
-    {FD_CAN_CH2, 11, 11},
-    {MSISO15765, 12, 12},
-    {ISO15765_PS, 12, 12},
-    {ISO15765_CH2, 12, 12},
-    {FD_ISO15765_CH2, 12, 12},
-    {CAN_CH1, 5, 5},
-    {FD_CAN_CH1, 5, 5},
-    {ISO15765_CH1, 6, 6},
-    {FD_ISO15765_CH1, 6, 6},
+    {ISO9141, 3, 3},      {ISO14230, 4, 4},      {CAN, 5, 11},           {ISO15765, 6, 12},
+    {MSCAN, 11, 11},      {CAN_PS, 11, 11},      {CAN_CH2, 11, 11},      {FD_CAN_CH2, 11, 11},
+    {MSISO15765, 12, 12}, {ISO15765_PS, 12, 12}, {ISO15765_CH2, 12, 12}, {FD_ISO15765_CH2, 12, 12},
+    {CAN_CH1, 5, 5},      {FD_CAN_CH1, 5, 5},    {ISO15765_CH1, 6, 6},   {FD_ISO15765_CH1, 6, 6},
 };
 
-const ChannelInfo *find(uint32_t ChannelID)
+}  // namespace
+
+const ChannelInfo *FindChannel(uint32_t ChannelID)
 {
     for (const ChannelInfo &c : kChannels) {
         if (c.id == ChannelID)
@@ -69,30 +68,25 @@ const ChannelInfo *find(uint32_t ChannelID)
     return nullptr;
 }
 
-}  // namespace
-
 uint8_t ChannelDevice(uint32_t ChannelID)
 {
-    const ChannelInfo *c = find(ChannelID);
+    const ChannelInfo *c = FindChannel(ChannelID);
     return c != nullptr ? c->device : 0;
 }
 
 uint8_t ChannelUnitDevice(uint32_t ChannelID)
 {
-    const ChannelInfo *c = find(ChannelID);
-    return c != nullptr ? c->unit_device : 0;
+    const ChannelInfo *c = FindChannel(ChannelID);
+    return c != nullptr ? c->unit : 0;
 }
 
-RxRing *ChannelRing(uint32_t ChannelID)
+bool RingReaderConnected(const RxRing &ring)
 {
-    const ChannelInfo *c = find(ChannelID);
-    return c != nullptr ? c->ring : nullptr;
-}
-
-CAN_SETUP *ChannelCanSetup(uint32_t ChannelID)
-{
-    const ChannelInfo *c = find(ChannelID);
-    return c != nullptr ? c->setup : nullptr;
+    for (const ChannelInfo &c : kChannels) {
+        if (c.ring == &ring && ChannelConnected(c.id))
+            return true;
+    }
+    return false;
 }
 
 uint32_t MapProtocolId(uint32_t ProtocolID, uint32_t Flags)
@@ -162,44 +156,43 @@ void SetIsoConnectDefaults(ISO_SETUP &s, uint32_t baud_rate, uint32_t Flags)
     s.data_bits = 8;
 }
 
+void MarkChannelConnected(uint32_t ChannelID)
+{
+    ChannelStatus |= ChannelBit(ChannelID);
+}
+
+void MarkChannelDisconnected(uint32_t ChannelID)
+{
+    ChannelStatus &= ~ChannelBit(ChannelID);
+}
+
+void ForgetChannels()
+{
+    ChannelStatus = 0;
+}
+
 int VerifyProtocol(uint32_t Protocol, uint32_t Channel)
 {
-    struct Fit {
-        uint32_t channel;
-        uint32_t protocols[4];
-    };
-    // A channel connected with MSCAN_SELECT (11 or 12) does not take
-    // messages that say CAN or ISO15765: those name controller 1.
-    static constexpr Fit kFits[] = {
-        {3, {ISO9141, ISO14230}},
-        {4, {ISO9141, ISO14230}},
-        {5, {CAN, CAN_CH1, FD_CAN_CH1}},
-        {6, {ISO15765, ISO15765_CH1, FD_ISO15765_CH1}},
-        {11, {MSCAN, CAN_PS, CAN_CH2, FD_CAN_CH2}},
-        {12, {MSISO15765, ISO15765_PS, ISO15765_CH2, FD_ISO15765_CH2}},
-    };
-    for (const Fit &fit : kFits) {
-        if (fit.channel != Channel)
-            continue;
-        for (uint32_t p : fit.protocols) {
-            if (p != 0 && p == Protocol)
-                return 1;
-        }
+    const ChannelInfo *c = FindChannel(Channel);
+    if (c == nullptr)
+        return 0;
+    for (uint32_t p : c->protocols) {
+        if (p != 0 && p == Protocol)
+            return 1;
     }
     return 0;
 }
 
+// The report names the device, not the channel: it stops the first channel
+// of that device.  For the K-line that is channel 3; channel 4 keeps its
+// bit, as applications connected to it have always seen.
 void ChannelStoppedByAdapter(uint8_t dev)
 {
-    switch (dev) {
-    case JMSG_CAN: ChannelStatus &= ~ChannelBit(5); break;
-    case JMSG_ISO15765: ChannelStatus &= ~ChannelBit(6); break;
-    case JMSG_MSCAN: ChannelStatus &= ~ChannelBit(11); break;
-    case JMSG_MSISO15765: ChannelStatus &= ~ChannelBit(12); break;
-    // The K-line report names the device, not the channel; channel 4 keeps
-    // its bit, as applications connected to it have always seen.
-    case JMSG_ISO9141: ChannelStatus &= ~ChannelBit(3); break;
-    default: break;
+    for (const ChannelInfo &c : kChannels) {
+        if (c.device == dev) {
+            ChannelStatus &= ~ChannelBit(c.id);
+            return;
+        }
     }
 }
 

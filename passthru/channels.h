@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "passthru/rings.h"
+#include "passthru/link/rings.h"
 
 namespace tenq {
 
@@ -26,6 +26,11 @@ inline bool ChannelConnected(uint32_t ChannelID)
 {
     return (ChannelStatus & ChannelBit(ChannelID)) != 0;
 }
+
+// Connecting, disconnecting and closing the device.
+void MarkChannelConnected(uint32_t ChannelID);
+void MarkChannelDisconnected(uint32_t ChannelID);
+void ForgetChannels();
 
 // The adapter reported that bus device `dev` stopped.
 void ChannelStoppedByAdapter(uint8_t dev);
@@ -72,15 +77,40 @@ extern uint32_t ISO9141NoChecksum;
 void SerializeCanSetup(const CAN_SETUP &setup, uint8_t (&out)[kCanSetupSize]);
 void SerializeIsoSetup(const ISO_SETUP &setup, uint8_t (&out)[kIsoSetupSize]);
 
-// Adapter device code of a ChannelID (0 for anything but the six channels),
-// and the receive ring and setup block behind it (nullptr likewise).
+enum class ChannelKind : uint8_t { KLine, Can, Iso15765 };
+
+struct Iso15765Rx;  // passthru/receive/iso15765_rx.h
+
+// Everything the library needs to know of one channel; the one table of
+// them lives in channels.cpp.
+struct ChannelInfo {
+    uint32_t id;  // the ChannelID: 3, 4, 5, 6, 11 or 12
+    ChannelKind kind;
+    uint8_t device;  // device code of the channel's frames
+    // The device of the unit the channel runs on: it takes the unit's setup
+    // block, receive clears and D2 flow control (0x10 for channels 5 and 6,
+    // 0x30 for 11 and 12, 0x90 for the K-line).
+    uint8_t unit;
+    RxRing *ring;
+    CAN_SETUP *can_setup;      // the CAN controller's block; nullptr on the K-line
+    ISO_SETUP *iso_setup;      // the K-line block; nullptr on CAN
+    const Iso15765Rx *iso_rx;  // the ISO 15765 receive side; nullptr elsewhere
+    bool second_controller;
+    bool filters_from_top;      // free filter slots are searched from slot 63 down
+    const char *unit_name;      // names the unit in configuration lines
+    const char *setup_failure;  // line of a connect whose setup block cannot be sent
+    uint32_t protocols[4];      // protocol IDs whose messages fit the channel (0: none)
+};
+
+// The channel `ChannelID` names, or nullptr for anything but the six.
+const ChannelInfo *FindChannel(uint32_t ChannelID);
+
+// Its device code and its unit's, 0 for anything but the six channels.
 uint8_t ChannelDevice(uint32_t ChannelID);
-// The device of the unit a channel runs on: it takes the unit's setup block
-// and receive clears (0x10 for channels 5 and 6, 0x30 for 11 and 12, 0x90
-// for the K-line; 0 for anything else).
 uint8_t ChannelUnitDevice(uint32_t ChannelID);
-RxRing *ChannelRing(uint32_t ChannelID);
-CAN_SETUP *ChannelCanSetup(uint32_t ChannelID);
+
+// True while a channel that reads `ring` is connected.
+bool RingReaderConnected(const RxRing &ring);
 
 // The ChannelID that PassThruConnect gives a protocol ID; MSCAN_SELECT in
 // `Flags` moves CAN and ISO15765 (and only those two IDs) to controller 2.
@@ -91,8 +121,8 @@ uint32_t MapProtocolId(uint32_t ProtocolID, uint32_t Flags);
 constexpr uint32_t kDefaultFdBaudRate = 2000000;
 constexpr uint8_t kDefaultSamplePointPercent = 80;
 constexpr uint8_t kDefaultSyncJumpWidthPercent = 20;
-constexpr uint8_t kNoTxOverride = 0xFF;     // BS_TX, STMIN_TX, WFT_MAX: the adapter decides
-constexpr uint8_t kDefaultTxDataLength = 8; // classic CAN frames
+constexpr uint8_t kNoTxOverride = 0xFF;      // BS_TX, STMIN_TX, WFT_MAX: the adapter decides
+constexpr uint8_t kDefaultTxDataLength = 8;  // classic CAN frames
 constexpr uint8_t kDefaultPadValue = 0xCC;
 constexpr uint8_t kDefaultInitAddress = 0x33;
 constexpr uint8_t kInitTypeFord = 0x40;

@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "passthru/connection.h"
+#include "passthru/link/link.h"
+
 #include "platform/debug_socket.h"
 #include "platform/ticks.h"
 
@@ -42,11 +43,10 @@ void DbgMsg(char DbgMsgType, const char *pDbgMsg)
         char line[1024];
         // The numbers print as the 32-bit signed values the listener has always seen.
         int n = std::snprintf(line, sizeof line, "%c %ld %ld %s\r\n", DbgMsgType,
-                              static_cast<long>(static_cast<int32_t>(CommPortNum)),
-                              static_cast<long>(static_cast<int32_t>(platform::tick_count())),
-                              pDbgMsg);
+                              LdArg(CommPortNum), LdArg(platform::tick_count()), pDbgMsg);
         if (n > 0) {
-            size_t len = static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1;
+            size_t len =
+                static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1;
             platform::debug_socket_send(debug_socket, line, len);
         }
     }

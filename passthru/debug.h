@@ -24,7 +24,7 @@ constexpr char DBG_ERROR = 'E';
 constexpr char DBG_RECEIVED = 'M';
 constexpr char DBG_READ = 'R';
 
-extern uint16_t port;     // TCP port of the debug listener
+extern uint16_t port;  // TCP port of the debug listener
 extern char LastError[kDbgTextSize];
 extern char DbgBuffer[kDbgTextSize];
 
@@ -33,6 +33,14 @@ void DbgMsg(char DbgMsgType, const char *pDbgMsg);
 
 // Format into DbgBuffer (cut to fit, always terminated) and send it.
 void DbgPrintf(char DbgMsgType, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// How a line shows a 32-bit argument with "%ld": as the signed 32-bit
+// number, so that both word sizes print the same text (long is 64 bits wide
+// in the 64-bit library).
+inline long LdArg(uint32_t value)
+{
+    return static_cast<long>(static_cast<int32_t>(value));
+}
 
 // True while the debug channel is connected; hex dumps are built only then.
 bool DebugChannelOpen();

@@ -12,8 +12,4 @@ uint32_t can_mixed_format_flag = 0;
 
 uint8_t TimestampMsec = 0;
 
-uint8_t ISO9141Keyword1 = 0;
-uint8_t ISO9141Keyword2 = 0;
-uint8_t ISO9141Address = 0;
-
 }  // namespace tenq

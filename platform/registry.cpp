@@ -7,11 +7,13 @@
  * takes effect at once, even for handles that are already open.
  *
  * A values.conf is kept as its lines: writing a value replaces only that
- * value's line, so an administrator's comments and layout survive.
+ * value's line, so an administrator's comments and layout survive.  The
+ * text of the file is parsed and formatted in registry_values.cpp.
  */
 #include "platform/registry.h"
 
 #include "platform/paths.h"
+#include "platform/registry_values.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,11 +22,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,19 +46,6 @@ constexpr size_t kMaxKeyName = 255;          // Windows' limit, and NAME_MAX
 
 std::mutex write_mutex;
 
-struct Value {
-    std::string name;
-    uint32_t type = REG_NONE;
-    std::string data;
-};
-
-// One line of values.conf; `value` is empty for comments, blank lines and
-// lines we cannot read, which are written back unchanged.
-struct Line {
-    std::string text;
-    std::optional<Value> value;
-};
-
 int32_t from_errno(int err)
 {
     if (err == ENOENT || err == ENOTDIR)
@@ -66,24 +53,13 @@ int32_t from_errno(int err)
     return (err == ENAMETOOLONG || err == EINVAL) ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED;
 }
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Case-insensitive, with the exact bytes breaking ties so that names that
 // differ only in case still come out in the same order every time.
 bool name_less(const std::string &a, const std::string &b)
 {
     std::string fa = a, fb = b;
-    std::transform(fa.begin(), fa.end(), fa.begin(), lower);
-    std::transform(fb.begin(), fb.end(), fb.begin(), lower);
+    std::transform(fa.begin(), fa.end(), fa.begin(), reg_fold);
+    std::transform(fb.begin(), fb.end(), fb.begin(), reg_fold);
     return fa != fb ? fa < fb : a < b;
 }
 
@@ -143,7 +119,8 @@ int32_t find_sub_key(const std::string &dir, std::string_view name, std::string 
         return status;
     auto exact = std::find(names.begin(), names.end(), name);
     if (exact == names.end())
-        exact = std::find_if(names.begin(), names.end(), [&](const std::string &n) { return same_name(n, name); });
+        exact = std::find_if(names.begin(), names.end(),
+                             [&](const std::string &n) { return reg_same_name(n, name); });
     if (exact == names.end())
         return ERROR_FILE_NOT_FOUND;
     found = *exact;
@@ -210,155 +187,7 @@ int32_t open_key(HKEY parent, const char *sub_key, bool create, uint32_t access,
     return ERROR_SUCCESS;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool at_end(std::string_view s)
-{
-    s = trim(s);
-    return s.empty() || s.front() == '#' || s.front() == ';';
-}
-
-// "text" with \\ and \" escapes; any other backslash stands for itself, so a
-// hand-written "C:\lib" reads as meant.
-bool parse_quoted(std::string_view &s, std::string &out)
-{
-    for (size_t i = 1; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-            out += s[++i];
-        } else if (s[i] == '"') {
-            s.remove_prefix(i + 1);
-            return true;
-        } else {
-            out += s[i];
-        }
-    }
-    return false;
-}
-
-bool parse_hex(std::string_view &s, size_t max_digits, uint32_t &out)
-{
-    const char *end = s.data() + std::min(s.size(), max_digits);
-    auto [stop, error] = std::from_chars(s.data(), end, out, 16);
-    s.remove_prefix(static_cast<size_t>(stop - s.data()));
-    return error == std::errc();
-}
-
-bool parse_hex_bytes(std::string_view s, std::string &data)
-{
-    s = trim(s);
-    while (!at_end(s)) {
-        uint32_t byte = 0;
-        if (!parse_hex(s, 2, byte))
-            return false;
-        data += static_cast<char>(byte);
-        s = trim(s);
-        if (at_end(s))
-            break;
-        if (s.front() != ',')
-            return false;
-        s = trim(s.substr(1));
-    }
-    return true;
-}
-
-std::optional<Value> parse_line(std::string_view s)
-{
-    s = trim(s);
-    if (at_end(s))
-        return std::nullopt;
-    Value v;
-    if (s.front() == '"') {
-        if (!parse_quoted(s, v.name))
-            return std::nullopt;
-    } else {
-        size_t eq = s.find('=');
-        if (eq == std::string_view::npos)
-            return std::nullopt;
-        v.name = trim(s.substr(0, eq));
-        s.remove_prefix(eq);
-    }
-    s = trim(s);
-    if (s.empty() || s.front() != '=')
-        return std::nullopt;
-    s = trim(s.substr(1));
-    if (!s.empty() && s.front() == '"') {
-        if (!parse_quoted(s, v.data) || !at_end(s))
-            return std::nullopt;
-        v.type = REG_SZ;
-        v.data += '\0';
-    } else if (s.substr(0, 6) == "dword:") {
-        s.remove_prefix(6);
-        uint32_t n = 0;
-        if (!parse_hex(s, 8, n) || !at_end(s))
-            return std::nullopt;
-        v.type = REG_DWORD;
-        for (int shift = 0; shift < 32; shift += 8)
-            v.data += static_cast<char>((n >> shift) & 0xFF);
-    } else if (s.substr(0, 4) == "hex:" || s.substr(0, 4) == "hex(") {
-        s.remove_prefix(3);
-        v.type = REG_BINARY;  // regedit writes plain "hex:" for binary values
-        if (s.front() == '(') {
-            s.remove_prefix(1);
-            if (!parse_hex(s, 8, v.type) || s.substr(0, 1) != ")")
-                return std::nullopt;
-            s.remove_prefix(1);
-        }
-        if (s.substr(0, 1) != ":" || !parse_hex_bytes(s.substr(1), v.data))
-            return std::nullopt;
-    } else {
-        return std::nullopt;
-    }
-    return v;
-}
-
-std::string quote(std::string_view text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + '"';
-}
-
-std::string format_line(const Value &v)
-{
-    std::string_view name = v.name;
-    bool plain = !name.empty() && name.find_first_of("=\"") == std::string_view::npos &&
-                 name.front() != '#' && name.front() != ';' && trim(name) == name;
-    std::string line = (plain ? v.name : quote(name)) + '=';
-    const std::string &d = v.data;
-    // Text form only for what reads back byte for byte: one terminated
-    // string on one line.  Anything else keeps its exact bytes as hex.
-    if (v.type == REG_SZ && !d.empty() && d.back() == '\0' &&
-        d.find_first_of(std::string_view("\0\n\r", 3)) == d.size() - 1)
-        return line + quote(std::string_view(d).substr(0, d.size() - 1));
-    char buf[24];
-    if (v.type == REG_DWORD && d.size() == 4) {
-        uint32_t n = 0;
-        for (int i = 3; i >= 0; --i)
-            n = (n << 8) | static_cast<uint8_t>(d[static_cast<size_t>(i)]);
-        std::snprintf(buf, sizeof buf, "dword:%08x", n);
-        return line + buf;
-    }
-    std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
-    line += buf;
-    for (size_t i = 0; i < d.size(); ++i) {
-        std::snprintf(buf, sizeof buf, i ? ",%02x" : "%02x", static_cast<uint8_t>(d[i]));
-        line += buf;
-    }
-    return line;
-}
-
-int32_t read_values(const std::vector<std::string> &path, std::vector<Line> &lines)
+int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &lines)
 {
     std::string file = key_dir(path) + '/' + kValuesFile;
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -379,28 +208,15 @@ int32_t read_values(const std::vector<std::string> &path, std::vector<Line> &lin
     close(fd);
     if (err != 0)
         return from_errno(err);
-    std::string_view rest(content);
-    // Editors put a UTF-8 byte-order mark in front of the first line; left
-    // there it would hide the first value.  A rewrite leaves it out.
-    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-    if (rest.substr(0, kUtf8Bom.size()) == kUtf8Bom)
-        rest.remove_prefix(kUtf8Bom.size());
-    while (!rest.empty()) {
-        size_t end = rest.find('\n');
-        std::string_view text = rest.substr(0, end);
-        lines.push_back({std::string(text), parse_line(text)});
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-    }
+    lines = parse_values_file(content);
     return ERROR_SUCCESS;
 }
 
 // Written beside the old file and renamed over it, so that a reader sees
 // either the old or the new values, never half a file.
-int32_t write_values(const std::vector<std::string> &path, const std::vector<Line> &lines)
+int32_t write_values(const std::vector<std::string> &path, const std::vector<RegLine> &lines)
 {
-    std::string content;
-    for (const Line &line : lines)
-        content += line.text + '\n';
+    const std::string content = format_values_file(lines);
     std::string dir = key_dir(path);
     std::string temp = dir + "/." + kValuesFile + ".XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
@@ -432,7 +248,7 @@ int32_t write_values(const std::vector<std::string> &path, const std::vector<Lin
 
 auto named(std::string_view name)
 {
-    return [name](const Line &l) { return l.value && same_name(l.value->name, name); };
+    return [name](const RegLine &l) { return l.value && reg_same_name(l.value->name, name); };
 }
 
 }  // namespace
@@ -476,13 +292,13 @@ int32_t reg_query_value(HKEY key, const char *value_name, uint32_t *type, uint8_
         return ERROR_INVALID_HANDLE;
     if (data != nullptr && data_len == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::vector<Line> lines;
+    std::vector<RegLine> lines;
     if (int32_t status = read_values(key->path, lines))
         return status;
     auto line = std::find_if(lines.begin(), lines.end(), named(value_name ? value_name : ""));
     if (line == lines.end())
         return ERROR_FILE_NOT_FOUND;
-    const Value &v = *line->value;
+    const RegValue &v = *line->value;
     if (type != nullptr)
         *type = v.type;
     uint32_t size = static_cast<uint32_t>(v.data.size());
@@ -511,18 +327,18 @@ int32_t reg_set_value(HKEY key, const char *value_name, uint32_t type, const uin
         if (int32_t status = make_root())
             return status;
     }
-    std::vector<Line> lines;
+    std::vector<RegLine> lines;
     if (int32_t status = read_values(key->path, lines))
         return status;
-    Value v{std::string(name), type, {}};
+    RegValue v{std::string(name), type, {}};
     if (data_len != 0)
         v.data.assign(reinterpret_cast<const char *>(data), data_len);
     auto line = std::find_if(lines.begin(), lines.end(), named(name));
     if (line == lines.end()) {
-        lines.push_back({format_line(v), v});
+        lines.push_back({format_reg_line(v), v});
     } else {
         v.name = line->value->name;  // the first spelling stays, as on Windows
-        *line = {format_line(v), v};
+        *line = {format_reg_line(v), v};
         lines.erase(std::remove_if(line + 1, lines.end(), named(name)), lines.end());
     }
     return write_values(key->path, lines);
@@ -536,7 +352,7 @@ int32_t reg_delete_value(HKEY key, const char *value_name)
         return ERROR_ACCESS_DENIED;
     std::string_view name = value_name ? value_name : "";
     std::lock_guard<std::mutex> lock(write_mutex);
-    std::vector<Line> lines;
+    std::vector<RegLine> lines;
     if (int32_t status = read_values(key->path, lines))
         return status;
     auto kept = std::remove_if(lines.begin(), lines.end(), named(name));

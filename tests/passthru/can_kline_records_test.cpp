@@ -2,8 +2,8 @@
 // layout and status bits, time stamps, K-line pieces, filters and checksum.
 #include <gtest/gtest.h>
 
-#include "passthru/can_rx.h"
-#include "passthru/kline_rx.h"
+#include "passthru/receive/can_rx.h"
+#include "passthru/receive/kline_rx.h"
 #include "sim/bus_traffic.h"
 #include "tests/passthru/rx_test_support.h"
 

@@ -6,10 +6,10 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
-#include "passthru/filters.h"
-#include "passthru/periodic.h"
+#include "passthru/filter_table.h"
+#include "passthru/periodic_msgs.h"
 #include "tests/passthru/channel_helpers.h"
 #include "tests/passthru/fake_port.h"
 

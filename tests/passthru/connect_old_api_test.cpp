@@ -4,7 +4,7 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/link.h"
+#include "passthru/link/link.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/channel_helpers.h"
 

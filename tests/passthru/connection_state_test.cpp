@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "j2534.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
-#include "passthru/link.h"
+#include "passthru/link/link.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/fake_port.h"
 #include "tests/passthru/registry_fixture.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "passthru/link.h"
+#include "passthru/link/link.h"
 
 namespace tenq_test {
 

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "j2534.h"
-#include "passthru/filters.h"
+#include "passthru/filter_table.h"
 #include "tests/passthru/channel_helpers.h"
+#include "passthru/transmit/filter_frame.h"
 
 using namespace tenq;
 using tenq_test::counting;

@@ -3,8 +3,8 @@
 // leave the caller's message, the table and the adapter untouched.
 #include <gtest/gtest.h>
 
-#include "passthru/rings.h"
-#include "passthru/rx_clear.h"
+#include "passthru/link/rings.h"
+#include "passthru/receive/rx_clear.h"
 #include "tests/passthru/channel_sim_fixture.h"
 
 using orvane::sim::Frame;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "passthru/frame.h"
+#include "passthru/link/frame_codec.h"
 #include "tests/passthru/fake_port.h"
 
 using tenq_test::frame;
@@ -32,10 +32,10 @@ std::vector<std::string> cut_in_two(const std::vector<uint8_t> &stream, size_t o
                        std::to_string(wire.size()));
     };
     std::vector<uint8_t> buf(stream.begin(), stream.begin() + static_cast<long>(offset));
-    size_t used = tenq::cut_frames(buf, visit);
+    size_t used = tenq::CutFrames(buf, visit);
     buf.erase(buf.begin(), buf.begin() + static_cast<long>(used));
     buf.insert(buf.end(), stream.begin() + static_cast<long>(offset), stream.end());
-    used = tenq::cut_frames(buf, visit);
+    used = tenq::CutFrames(buf, visit);
     EXPECT_EQ(used, buf.size()) << "split at " << offset;
     return seen;
 }
@@ -59,11 +59,11 @@ TEST(FrameCutting, IncompleteRemaindersWaitWithoutReadingPastTheBuffer)
     auto count = [&](std::span<const uint8_t>) { ++frames; };
     // A lone byte: the size byte is not there yet.
     std::vector<uint8_t> lone{0x00};
-    EXPECT_EQ(tenq::cut_frames(std::span<const uint8_t>(lone), count), 0u);
+    EXPECT_EQ(tenq::CutFrames(std::span<const uint8_t>(lone), count), 0u);
     // A header that announces more data than has arrived.
     std::vector<uint8_t> partial = frame(0x10, 2, 0, 0, {1, 2, 3, 4});
     partial.pop_back();
-    EXPECT_EQ(tenq::cut_frames(std::span<const uint8_t>(partial), count), 0u);
+    EXPECT_EQ(tenq::CutFrames(std::span<const uint8_t>(partial), count), 0u);
     EXPECT_EQ(frames, 0);
     // Two frames and the first 3 bytes of a third.
     std::vector<uint8_t> s = frame(0xF0, 2, 13, 0, {1, 2});
@@ -71,7 +71,7 @@ TEST(FrameCutting, IncompleteRemaindersWaitWithoutReadingPastTheBuffer)
     s.insert(s.end(), second.begin(), second.end());
     const size_t two = s.size();
     s.insert(s.end(), {0, 5, 0x10});
-    EXPECT_EQ(tenq::cut_frames(std::span<const uint8_t>(s), count), two);
+    EXPECT_EQ(tenq::CutFrames(std::span<const uint8_t>(s), count), two);
     EXPECT_EQ(frames, 2);
 }
 
@@ -82,9 +82,9 @@ TEST(FrameCutting, OversizedFramesAreSteppedOverByTheirLength)
     s.insert(s.end(), after.begin(), after.end());
     std::vector<size_t> sizes;
     std::vector<bool> fits;
-    size_t used = tenq::cut_frames(std::span<const uint8_t>(s), [&](std::span<const uint8_t> w) {
+    size_t used = tenq::CutFrames(std::span<const uint8_t>(s), [&](std::span<const uint8_t> w) {
         sizes.push_back(w.size());
-        fits.push_back(tenq::jmsg_fits(w));
+        fits.push_back(tenq::JmsgFits(w));
     });
     EXPECT_EQ(used, s.size());
     EXPECT_EQ(sizes, (std::vector<size_t>{210, 12}));
@@ -95,21 +95,21 @@ TEST(FrameDump, HeaderTimestampAndDataBytes)
 {
     tenq::JMSG msg{};
     auto wire = frame(0xF0, 2, 13, 0x40, {0x02, 0x06, 0xAB}, 0x05, 0x01020304);
-    tenq::jmsg_from_wire(wire, msg);
+    tenq::JmsgFromWire(wire, msg);
     char text[240];
-    tenq::format_jmsg_dump(msg, 68, text, sizeof text);
+    tenq::FormatJmsgDump(msg, 68, text, sizeof text);
     EXPECT_STREQ(text, "05 03 F0 02 40 0D (01020304) 02 06 AB");
-    tenq::format_jmsg_dump(msg, 2, text, sizeof text);
+    tenq::FormatJmsgDump(msg, 2, text, sizeof text);
     EXPECT_STREQ(text, "05 03 F0 02 40 0D (01020304) 02 06");
 
     // A full frame fits the 240-character debug buffer; a small buffer is cut
     // and still terminated.
-    tenq::jmsg_from_wire(frame(0x10, 2, 0, 0, std::vector<uint8_t>(68, 0xFF)), msg);
-    size_t len = tenq::format_jmsg_dump(msg, 68, text, sizeof text);
+    tenq::JmsgFromWire(frame(0x10, 2, 0, 0, std::vector<uint8_t>(68, 0xFF)), msg);
+    size_t len = tenq::FormatJmsgDump(msg, 68, text, sizeof text);
     EXPECT_EQ(len, std::string(text).size());
     EXPECT_EQ(len, 28u + 68u * 3u);
     char small[20];
-    len = tenq::format_jmsg_dump(msg, 68, small, sizeof small);
+    len = tenq::FormatJmsgDump(msg, 68, small, sizeof small);
     EXPECT_EQ(len, 19u);
     EXPECT_EQ(std::string(small).size(), 19u);
 }

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "passthru/filters.h"
-#include "passthru/link.h"
-#include "passthru/periodic.h"
-#include "passthru/rings.h"
+#include "passthru/filter_table.h"
+#include "passthru/link/link.h"
+#include "passthru/periodic_msgs.h"
+#include "passthru/link/rings.h"
 #include "tests/passthru/ioctl_test_support.h"
 
 using namespace tenq;

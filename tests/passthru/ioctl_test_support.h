@@ -12,7 +12,7 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
 #include "passthru/options.h"
 #include "platform/ticks.h"

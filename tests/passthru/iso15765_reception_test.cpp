@@ -2,7 +2,7 @@
 // flow-control frames, reassembly per flow slot, and the mixed format.
 #include <gtest/gtest.h>
 
-#include "passthru/iso15765_rx.h"
+#include "passthru/receive/iso15765_rx.h"
 #include "sim/bus_traffic.h"
 #include "tests/passthru/rx_test_support.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "passthru/byteorder.h"
-#include "passthru/can_fd.h"
-#include "passthru/iso15765_tx.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/receive/can_fd.h"
+#include "passthru/transmit/iso15765_tx.h"
 #include "tests/passthru/write_test_support.h"
 
 using namespace tenq;
@@ -28,11 +28,11 @@ Cut cut(const PASSTHRU_MSG &msg, uint8_t tx_dl, uint32_t timeout = 5, uint8_t de
 {
     Cut c;
     Iso15765Tx tx;
-    iso15765_tx_start(tx, msg, dev, tx_dl, kPad, timeout);
-    while (iso15765_tx_busy(tx)) {
+    Iso15765TxStart(tx, msg, dev, tx_dl, kPad, timeout);
+    while (Iso15765TxBusy(tx)) {
         JMSG f;
         std::memset(&f, 0xEE, sizeof f);
-        c.kinds.push_back(iso15765_tx_next(tx, f));
+        c.kinds.push_back(Iso15765TxNext(tx, f));
         c.frames.push_back(f);
         if (c.frames.size() > 1000)
             break;  // a machine that never ends
@@ -130,7 +130,7 @@ TEST(Iso15765Segmentation, MultiFrameShapes)
     EXPECT_EQ(end.flags, 0x20);
     EXPECT_EQ(end.type, 0);
     EXPECT_EQ(get_le32(end.timestamp), 0u);
-    EXPECT_FALSE(iso15765_tx_busy(Iso15765Tx{}));
+    EXPECT_FALSE(Iso15765TxBusy(Iso15765Tx{}));
 
     // A longer time-out is kept as it is.
     EXPECT_EQ(get_le32(cut(m, 8, 2500).frames[0].timestamp), 2500u);
@@ -169,27 +169,27 @@ TEST(Iso15765Segmentation, MultiFrameShapes)
 TEST(Iso15765Segmentation, LimitsAndLengths)
 {
     const PASSTHRU_MSG id_only = make_msg(ISO15765, 0, {0, 0, 7, 0xE0});
-    EXPECT_TRUE(iso15765_tx_fits(id_only, 8));
-    EXPECT_FALSE(iso15765_tx_fits(make_msg(ISO15765, 0, {0, 0, 7}), 8));
-    EXPECT_FALSE(iso15765_tx_fits(make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0}), 8));
-    EXPECT_TRUE(iso15765_tx_fits(make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0, 0xF1}), 8));
-    EXPECT_TRUE(iso15765_tx_fits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4095)), 8));
-    EXPECT_FALSE(iso15765_tx_fits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4096)), 8));
-    EXPECT_TRUE(iso15765_tx_fits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4095)), 8));
-    EXPECT_FALSE(iso15765_tx_fits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4096)), 8));
+    EXPECT_TRUE(Iso15765TxFits(id_only, 8));
+    EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, 0, {0, 0, 7}), 8));
+    EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0}), 8));
+    EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0, 0xF1}), 8));
+    EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4095)), 8));
+    EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4096)), 8));
+    EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4095)), 8));
+    EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4096)), 8));
     PASSTHRU_MSG huge = id_only;
     huge.DataSize = 0xFFFFFFFF;
-    EXPECT_FALSE(iso15765_tx_fits(huge, 8));
-    EXPECT_FALSE(iso15765_tx_fits(id_only, 7));
-    EXPECT_TRUE(iso15765_tx_fits(id_only, 64));
-    EXPECT_FALSE(iso15765_tx_fits(id_only, 65));
+    EXPECT_FALSE(Iso15765TxFits(huge, 8));
+    EXPECT_FALSE(Iso15765TxFits(id_only, 7));
+    EXPECT_TRUE(Iso15765TxFits(id_only, 64));
+    EXPECT_FALSE(Iso15765TxFits(id_only, 65));
 
     // Classic messages use 8 whatever the channel holds; FD ones the
     // channel's length, or their own with FD_TX_LENGTH_IN_MSG.
-    EXPECT_EQ(iso15765_tx_data_length(make_msg(ISO15765, 0, {}, 32), 64), 8u);
-    EXPECT_EQ(iso15765_tx_data_length(make_msg(ISO15765, CAN_FD_FRAME, {}, 32), 64), 64u);
-    EXPECT_EQ(iso15765_tx_data_length(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 32), 64), 32u);
-    EXPECT_EQ(iso15765_tx_data_length(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 0x120), 64), 0x120u);
+    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, 0, {}, 32), 64), 8u);
+    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME, {}, 32), 64), 64u);
+    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 32), 64), 32u);
+    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 0x120), 64), 0x120u);
 }
 
 // Every message, cut and reassembled by an independent decoder, comes back

@@ -6,7 +6,8 @@
 #include <numeric>
 #include <vector>
 
-#include "passthru/rings.h"
+#include "passthru/link/rings.h"
+#include "passthru/receive/kline_rx.h"
 #include "sim/setup_blocks.h"
 #include "tests/passthru/ioctl_test_support.h"
 

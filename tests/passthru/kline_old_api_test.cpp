@@ -1,7 +1,7 @@
 // The older API variant reads K-line messages without start indications.
 #include <gtest/gtest.h>
 
-#include "passthru/kline_rx.h"
+#include "passthru/receive/kline_rx.h"
 #include "tests/passthru/rx_test_support.h"
 
 using namespace tenq_test;

@@ -7,11 +7,11 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
-#include "passthru/filters.h"
-#include "passthru/link.h"
-#include "passthru/rings.h"
+#include "passthru/filter_table.h"
+#include "passthru/link/link.h"
+#include "passthru/link/rings.h"
 #include "platform/ticks.h"
 #include "tests/passthru/fake_port.h"
 

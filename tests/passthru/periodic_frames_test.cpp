@@ -7,8 +7,9 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/periodic.h"
+#include "passthru/periodic_msgs.h"
 #include "tests/passthru/channel_helpers.h"
+#include "passthru/transmit/periodic_frame.h"
 
 using namespace tenq;
 using tenq_test::counting;

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "passthru/connection.h"
-#include "passthru/link.h"
+#include "passthru/device_search.h"
+#include "passthru/link/link.h"
 #include "platform/ticks.h"
 #include "tests/passthru/fake_port.h"
 #include "tests/passthru/rx_test_support.h"

@@ -9,12 +9,12 @@
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/debug.h"
-#include "passthru/filters.h"
-#include "passthru/iso15765_rx.h"
-#include "passthru/jmsg.h"
+#include "passthru/filter_table.h"
+#include "passthru/receive/iso15765_rx.h"
+#include "passthru/link/jmsg.h"
 #include "passthru/options.h"
-#include "passthru/rings.h"
-#include "passthru/rx_records.h"
+#include "passthru/link/rings.h"
+#include "passthru/receive/rx_records.h"
 #include "tests/passthru/payload_helpers.h"
 
 namespace tenq_test {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "j2534.h"
-#include "passthru/adapter_clock.h"
-#include "passthru/connection.h"
+#include "passthru/services/adapter_clock.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
-#include "passthru/link.h"
-#include "passthru/sdcard.h"
+#include "passthru/link/link.h"
+#include "passthru/services/sdcard.h"
 #include "platform/ticks.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/fake_port.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "j2534.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/write_test_support.h"

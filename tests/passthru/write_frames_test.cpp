@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "passthru/byteorder.h"
-#include "passthru/write_frames.h"
+#include "passthru/link/byteorder.h"
+#include "passthru/transmit/write_frames.h"
 #include "tests/passthru/write_test_support.h"
 
 using namespace tenq;
@@ -29,7 +29,7 @@ std::vector<Piece> pieces(const PASSTHRU_MSG &m, std::vector<uint8_t> *joined = 
     uint32_t offset = 0;
     for (;;) {
         JMSG f;
-        const bool last = kline_tx_piece(m, offset, 77, f);
+        const bool last = KLineTxPiece(m, offset, 77, f);
         EXPECT_EQ(f.dev, JMSG_ISO9141);
         EXPECT_EQ(f.type, JMSG_TYPE_DATA);
         EXPECT_EQ(get_le32(f.timestamp), 77u);
@@ -59,17 +59,17 @@ TEST(WriteFrames, KLinePieces)
     EXPECT_EQ(joined, id_and_payload({}, 200));  // no checksum added, no byte changed
     EXPECT_EQ(m.DataSize, 200u);
 
-    EXPECT_TRUE(kline_tx_fits(make_msg(ISO9141, 0, id_and_payload({}, 4128))));
+    EXPECT_TRUE(KLineTxFits(make_msg(ISO9141, 0, id_and_payload({}, 4128))));
     PASSTHRU_MSG too_long = m;
     too_long.DataSize = 4129;
-    EXPECT_FALSE(kline_tx_fits(too_long));
+    EXPECT_FALSE(KLineTxFits(too_long));
 }
 
 TEST(WriteFrames, CanFrames)
 {
     JMSG f;
     // 11-bit: the identifier's two low bytes, then the payload.
-    can_tx_frame(make_msg(CAN, 0, {0, 0, 0x07, 0xE0, 1, 2, 3, 4}), JMSG_CAN, 250, f);
+    CanTxFrame(make_msg(CAN, 0, {0, 0, 0x07, 0xE0, 1, 2, 3, 4}), JMSG_CAN, 250, f);
     EXPECT_EQ(f.size, 6);
     EXPECT_EQ(bytes(f), (std::vector<uint8_t>{0x07, 0xE0, 1, 2, 3, 4}));
     EXPECT_EQ(f.flags, 0);
@@ -79,25 +79,25 @@ TEST(WriteFrames, CanFrames)
     EXPECT_EQ(f.id, 0);
     EXPECT_EQ(get_le32(f.timestamp), 250u);
 
-    can_tx_frame(make_msg(CAN, 0, {0, 0, 0x07, 0xE0}), JMSG_MSCAN, 0, f);
+    CanTxFrame(make_msg(CAN, 0, {0, 0, 0x07, 0xE0}), JMSG_MSCAN, 0, f);
     EXPECT_EQ(f.size, 2);
     EXPECT_EQ(f.dev, JMSG_MSCAN);
 
     // 29-bit: all four bytes, flag 0x10.
-    can_tx_frame(make_msg(CAN, CAN_29BIT_ID, {0x18, 0xDB, 0x33, 0xF1}), JMSG_CAN, 0, f);
+    CanTxFrame(make_msg(CAN, CAN_29BIT_ID, {0x18, 0xDB, 0x33, 0xF1}), JMSG_CAN, 0, f);
     EXPECT_EQ(bytes(f), (std::vector<uint8_t>{0x18, 0xDB, 0x33, 0xF1}));
     EXPECT_EQ(f.flags, 0x10);
 
     // FD and bit-rate switch; the switch alone means nothing.
-    can_tx_frame(make_msg(CAN, CAN_FD_FRAME | CAN_FD_BRS, {0, 0, 1, 2}), JMSG_CAN, 0, f);
+    CanTxFrame(make_msg(CAN, CAN_FD_FRAME | CAN_FD_BRS, {0, 0, 1, 2}), JMSG_CAN, 0, f);
     EXPECT_EQ(f.flags, 0x03);
-    can_tx_frame(make_msg(CAN, CAN_FD_FRAME | CAN_29BIT_ID, {0, 0, 1, 2}), JMSG_CAN, 0, f);
+    CanTxFrame(make_msg(CAN, CAN_FD_FRAME | CAN_29BIT_ID, {0, 0, 1, 2}), JMSG_CAN, 0, f);
     EXPECT_EQ(f.flags, 0x11);
-    can_tx_frame(make_msg(CAN, CAN_FD_BRS, {0, 0, 1, 2}), JMSG_CAN, 0, f);
+    CanTxFrame(make_msg(CAN, CAN_FD_BRS, {0, 0, 1, 2}), JMSG_CAN, 0, f);
     EXPECT_EQ(f.flags, 0);
 
     // The largest frames fill the 68 data bytes exactly.
-    can_tx_frame(make_msg(CAN, CAN_FD_FRAME, id_and_payload({0, 0, 1, 2}, 66, 9)), JMSG_CAN, 0, f);
+    CanTxFrame(make_msg(CAN, CAN_FD_FRAME, id_and_payload({0, 0, 1, 2}, 66, 9)), JMSG_CAN, 0, f);
     EXPECT_EQ(f.size, 68);
     EXPECT_EQ(f.data[67], 9 + 65);
 }
@@ -114,6 +114,6 @@ TEST(WriteFrames, CanLimits)
         {CAN_29BIT_ID, 3, false}, {CAN_29BIT_ID, 4, true}, {CAN_29BIT_ID, 68, true}, {CAN_29BIT_ID, 69, false},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(can_tx_fits(make_msg(CAN, c.flags, std::vector<uint8_t>(c.size, 1))), c.fits)
+        EXPECT_EQ(CanTxFits(make_msg(CAN, c.flags, std::vector<uint8_t>(c.size, 1))), c.fits)
             << "flags " << c.flags << " size " << c.size;
 }

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "j2534.h"
-#include "passthru/byteorder.h"
+#include "passthru/link/byteorder.h"
 #include "passthru/channels.h"
-#include "passthru/connection.h"
+#include "passthru/device_search.h"
 #include "passthru/debug.h"
-#include "passthru/link.h"
-#include "passthru/rings.h"
+#include "passthru/link/link.h"
+#include "passthru/link/rings.h"
 #include "tests/passthru/fake_port.h"
 #include "tests/passthru/write_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/rings.h"
+#include "passthru/link/rings.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/write_test_support.h"
 
