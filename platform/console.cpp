@@ -93,15 +93,17 @@ bool input_ready(int timeout_ms)
 
 bool console_key_waiting()
 {
-    std::fflush(stdout);
     enter_key_mode();
+    std::fflush(stdout);
     return input_ready(0);
 }
 
 int console_wait_key()
 {
-    std::fflush(stdout);
+    // Keys typed as soon as the prompt shows must already find the terminal
+    // without echo.
     enter_key_mode();
+    std::fflush(stdout);
     input_ready(-1);
     unsigned char key = 0;
     ssize_t n;
