@@ -28,9 +28,9 @@
 #include "passthru/channels.h"
 #include "passthru/device_search.h"
 #include "passthru/filter_table.h"
-#include "passthru/receive/iso15765_rx.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
+#include "passthru/receive/iso15765_rx.h"
 #include "sim/bus_traffic.h"
 #include "sim/output_queue.h"
 #include "sim/simulator.h"
@@ -65,7 +65,8 @@ tenq::JMSG record(const orvane::sim::Frame &f)
     return m;
 }
 
-void set_slot(int slot, uint32_t type, uint8_t dev, std::vector<uint8_t> mask, std::vector<uint8_t> pattern)
+void set_slot(int slot, uint32_t type, uint8_t dev, std::vector<uint8_t> mask,
+              std::vector<uint8_t> pattern)
 {
     tenq::JMSG &m = tenq::jmsg_filter_mask_msg[slot];
     tenq::JMSG &p = tenq::jmsg_filter_pattern_msg[slot];
@@ -89,7 +90,8 @@ void set_filters(bool all_slots)
     if (!all_slots)
         return;
     for (int slot = 1; slot < tenq::kFilterSlots - 1; ++slot)
-        set_slot(slot, PASS_FILTER, tenq::JMSG_CAN, {0xFF, 0xFF}, {0x06, static_cast<uint8_t>(slot)});
+        set_slot(slot, PASS_FILTER, tenq::JMSG_CAN, {0xFF, 0xFF},
+                 {0x06, static_cast<uint8_t>(slot)});
     set_slot(tenq::kFilterSlots - 1, PASS_FILTER, tenq::JMSG_CAN, {0xFF, 0xFF}, {0x07, 0xE8});
 }
 
@@ -99,7 +101,11 @@ void set_filters(bool all_slots)
 struct MemoryPort {
     static inline const std::vector<uint8_t> *stream = nullptr;
     static inline size_t pos = 0;
-    static int32_t open(int32_t *h, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) { *h = 3; return 0; }
+    static int32_t open(int32_t *h, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
+    {
+        *h = 3;
+        return 0;
+    }
     static int32_t close(int32_t *) { return 0; }
     static int32_t read(int32_t *, void *buf, uint32_t count, uint32_t *got)
     {
@@ -111,14 +117,18 @@ struct MemoryPort {
         *got = static_cast<uint32_t>(n);
         return 0;
     }
-    static int32_t write(int32_t *, const void *, uint32_t count, uint32_t *written) { *written = count; return 0; }
+    static int32_t write(int32_t *, const void *, uint32_t count, uint32_t *written)
+    {
+        *written = count;
+        return 0;
+    }
     static int32_t ioctl(int32_t *, uint32_t, void *, void *) { return 0; }
     static constexpr tenq::PortOps kOps{open, close, read, write, ioctl};
 };
 
 // Puts the library on the in-memory port for one benchmark.
 class InMemory {
-public:
+  public:
     InMemory() : saved_port_(tenq::hCommPort), saved_status_(tenq::ChannelStatus)
     {
         tenq::SetPortOps(&MemoryPort::kOps);
@@ -140,7 +150,7 @@ public:
         }
     }
 
-private:
+  private:
     int32_t saved_port_;
     uint32_t saved_status_;
 };
@@ -152,8 +162,9 @@ void report_rate(benchmark::State &state, const char *what, double items, double
     const double rate = items / seconds;
     state.counters["per_s"] = rate;
     state.counters["x_link"] = rate / kLinkFramesPerSecond;
-    std::printf("%s: %.0f per second, %.0f times the link's %.0f frames a second (target >= 0.97)\n",
-                what, rate, rate / kLinkFramesPerSecond, kLinkFramesPerSecond);
+    std::printf(
+        "%s: %.0f per second, %.0f times the link's %.0f frames a second (target >= 0.97)\n", what,
+        rate, rate / kLinkFramesPerSecond, kLinkFramesPerSecond);
 }
 
 double seconds_since(std::chrono::steady_clock::time_point t0)
@@ -168,7 +179,8 @@ void BM_CutAndDispatch64Filters(benchmark::State &state)
     constexpr size_t kFrames = 4000;  // fits the CAN ring
     std::vector<orvane::sim::Frame> frames;
     for (size_t i = 0; i < kFrames; ++i)
-        frames.push_back(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>(8, static_cast<uint8_t>(i))));
+        frames.push_back(orvane::sim::can_frame(0x10, {0x7E8},
+                                                std::vector<uint8_t>(8, static_cast<uint8_t>(i))));
     const auto stream = wire(frames);
     MemoryPort::stream = &stream;
     double seconds = 0;
@@ -194,7 +206,8 @@ void BM_ReadMsgsCanRecords(benchmark::State &state)
     set_filters(true);
     tenq::ChannelStatus |= tenq::ChannelBit(5);
     tenq::CANBuffer.Flags = 0;
-    const tenq::JMSG frame = record(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>(8, 0x55), 0x1234));
+    const tenq::JMSG frame =
+        record(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>(8, 0x55), 0x1234));
     std::vector<PASSTHRU_MSG> msgs(tenq::kBusRingCapacity);
     double seconds = 0;
     for (auto _ : state) {
@@ -261,7 +274,8 @@ void BM_Iso15765Deliver4095(benchmark::State &state)
         payload[i] = static_cast<uint8_t>(i * 7);
     const auto frames = orvane::sim::iso15765_frames(orvane::sim::IsoTpShape{}, payload);
     const double link_ms =
-        std::chrono::duration<double, std::milli>(OutputQueue::link_time(wire(frames).size())).count();
+        std::chrono::duration<double, std::milli>(OutputQueue::link_time(wire(frames).size()))
+            .count();
     double wall_ms = 0;
     std::vector<PASSTHRU_MSG> msgs(2);
     for (auto _ : state) {
@@ -279,7 +293,8 @@ void BM_Iso15765Deliver4095(benchmark::State &state)
             got += n;
         }
         const auto t1 = std::chrono::steady_clock::now();
-        if (msgs[1].DataSize != 4099 || std::memcmp(msgs[1].Data + 4, payload.data(), payload.size()) != 0) {
+        if (msgs[1].DataSize != 4099 ||
+            std::memcmp(msgs[1].Data + 4, payload.data(), payload.size()) != 0) {
             state.SkipWithError("the message did not arrive whole");
             return;
         }
@@ -291,9 +306,10 @@ void BM_Iso15765Deliver4095(benchmark::State &state)
     state.counters["link_ms"] = link_ms;
     state.counters["wall_ms"] = wall_ms / k;
     state.counters["rate_pct"] = 100.0 * link_ms * k / wall_ms;
-    std::printf("4095-byte ISO 15765 message through the pty: link %.1f ms, delivered after %.1f ms, "
-                "%.2f%% of the link's byte rate (target >= 97)\n",
-                link_ms, wall_ms / k, 100.0 * link_ms * k / wall_ms);
+    std::printf(
+        "4095-byte ISO 15765 message through the pty: link %.1f ms, delivered after %.1f ms, "
+        "%.2f%% of the link's byte rate (target >= 97)\n",
+        link_ms, wall_ms / k, 100.0 * link_ms * k / wall_ms);
 }
 
 void BM_IdleWaitCpu(benchmark::State &state)

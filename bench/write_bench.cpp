@@ -29,7 +29,8 @@ namespace {
 using orvane::sim::OutputQueue;
 using orvane::sim::Simulator;
 
-constexpr size_t kVersionReplyBytes = orvane::sim::kHeaderSize + 2;  // the simulator's two-byte version
+constexpr size_t kVersionReplyBytes =
+    orvane::sim::kHeaderSize + 2;  // the simulator's two-byte version
 
 Simulator *sim = nullptr;
 
@@ -47,7 +48,8 @@ struct Totals {
     double link_ms = 0, wall_ms = 0, cpu_ms = 0;
 };
 
-void run_writes(benchmark::State &state, const char *what, uint32_t channel, std::vector<PASSTHRU_MSG> &msgs)
+void run_writes(benchmark::State &state, const char *what, uint32_t channel,
+                std::vector<PASSTHRU_MSG> &msgs)
 {
     Totals t;
     for (auto _ : state) {
@@ -65,7 +67,8 @@ void run_writes(benchmark::State &state, const char *what, uint32_t channel, std
         const double wall = std::chrono::duration<double, std::milli>(t1 - t0).count();
         state.SetIterationTime(wall / 1e3);
         const size_t bytes = link_bytes_received() + kVersionReplyBytes;
-        t.link_ms += std::chrono::duration<double, std::milli>(OutputQueue::link_time(bytes)).count();
+        t.link_ms +=
+            std::chrono::duration<double, std::milli>(OutputQueue::link_time(bytes)).count();
         t.wall_ms += wall;
         t.cpu_ms += cpu1 - cpu0;
     }

@@ -112,8 +112,7 @@ int32_t open_port(int32_t *h_drv, uint32_t port, uint32_t baud, uint32_t data_bi
 }
 
 // Read the port state, let `change` edit it, write it back.
-template <class Change>
-int32_t change_state(int32_t handle, Change change)
+template <class Change> int32_t change_state(int32_t handle, Change change)
 {
     PortState state;
     if (!platform::serial_get_state(handle, &state))
@@ -214,8 +213,7 @@ int32_t com_read(int32_t *h_drv, void *p_buffer, uint32_t count, uint32_t *p_byt
     return 0;
 }
 
-int32_t com_write(int32_t *h_drv, const void *p_buffer, uint32_t count,
-                  uint32_t *p_bytes_written)
+int32_t com_write(int32_t *h_drv, const void *p_buffer, uint32_t count, uint32_t *p_bytes_written)
 {
     if (no_port(h_drv) || p_buffer == nullptr || p_bytes_written == nullptr)
         return COM_ERR_NOT_OPEN;
@@ -242,12 +240,9 @@ int32_t com_ioctl(int32_t *h_drv, uint32_t func, void *p_parms, void * /*p_unuse
         if (p_parms == nullptr)
             return COM_ERR_NOT_OPEN;
         return set_settings(*h_drv, static_cast<const DRVSETTINGS *>(p_parms));
-    case COM_IOCTL_BREAK:
-        return send_break(*h_drv);
-    case COM_IOCTL_PURGE:
-        return purge(*h_drv);
-    default:
-        return COM_ERR_NOT_OPEN;
+    case COM_IOCTL_BREAK: return send_break(*h_drv);
+    case COM_IOCTL_PURGE: return purge(*h_drv);
+    default: return COM_ERR_NOT_OPEN;
     }
 }
 
@@ -276,14 +271,12 @@ int32_t com_set_dtr(int32_t *h_drv, uint32_t state)
 {
     if (no_port(h_drv))
         return COM_ERR_NOT_OPEN;
-    return change_state(*h_drv,
-                        [state](PortState &s) { s.fDtrControl = uint8_t(state & 3); });
+    return change_state(*h_drv, [state](PortState &s) { s.fDtrControl = uint8_t(state & 3); });
 }
 
 int32_t com_set_rts(int32_t *h_drv, uint32_t state)
 {
     if (no_port(h_drv))
         return COM_ERR_NOT_OPEN;
-    return change_state(*h_drv,
-                        [state](PortState &s) { s.fRtsControl = uint8_t(state & 3); });
+    return change_state(*h_drv, [state](PortState &s) { s.fRtsControl = uint8_t(state & 3); });
 }

@@ -13,16 +13,16 @@
 
 #include "tenq_export.h"
 
-#define COM_ERR_BREAK (-32000)      /* setting or clearing a break failed */
+#define COM_ERR_BREAK (-32000) /* setting or clearing a break failed */
 #define COM_ERR_WRITE (-32001)
 #define COM_ERR_READ (-32002)
 #define COM_ERR_CLOSE (-32003)
 #define COM_ERR_TIMEOUTS (-32004)
 #define COM_ERR_PURGE (-32005)
 #define COM_ERR_QUEUES (-32006)
-#define COM_ERR_STATE (-32007)      /* reading or writing the port state */
-#define COM_ERR_OPEN (-32008)       /* the port does not exist or cannot be opened */
-#define COM_ERR_NOT_OPEN (-32749)   /* no port open, null buffer, unknown function */
+#define COM_ERR_STATE (-32007)    /* reading or writing the port state */
+#define COM_ERR_OPEN (-32008)     /* the port does not exist or cannot be opened */
+#define COM_ERR_NOT_OPEN (-32749) /* no port open, null buffer, unknown function */
 
 /* com_ioctl functions */
 #define COM_IOCTL_XONXOFF_ON 1
@@ -36,11 +36,11 @@
 typedef struct {
     uint32_t BaudRate;
     uint8_t DataBits;
-    uint8_t Parity;    /* 0 none, 1 odd, 2 even, 3 mark, 4 space */
-    uint8_t StopBits;  /* 0 one, 1 one and a half, 2 two */
-    uint8_t DtrDsr;    /* output held while DSR is off */
-    uint8_t RtsCts;    /* output held while CTS is off */
-    uint8_t XonXoff;   /* XON/XOFF flow control of the output */
+    uint8_t Parity;   /* 0 none, 1 odd, 2 even, 3 mark, 4 space */
+    uint8_t StopBits; /* 0 one, 1 one and a half, 2 two */
+    uint8_t DtrDsr;   /* output held while DSR is off */
+    uint8_t RtsCts;   /* output held while CTS is off */
+    uint8_t XonXoff;  /* XON/XOFF flow control of the output */
 } DRVSETTINGS;
 #pragma pack(pop)
 
@@ -88,7 +88,7 @@ TENQ_EXPORT int32_t com_set_rts(int32_t *h_drv, uint32_t state);
 namespace comdrvr {
 // The operating-system error (errno) of the most recent failing call.
 int32_t last_error();
-}
+}  // namespace comdrvr
 #endif
 
 #endif

@@ -26,10 +26,24 @@ int32_t fake_read(int32_t *, void *buffer, uint32_t count, uint32_t *got)
     *got = static_cast<uint32_t>(n);
     return 0;
 }
-int32_t fake_open(int32_t *h, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) { *h = 3; return 0; }
-int32_t fake_close(int32_t *) { return 0; }
-int32_t fake_write(int32_t *, const void *, uint32_t count, uint32_t *written) { *written = count; return 0; }
-int32_t fake_ioctl(int32_t *, uint32_t, void *, void *) { return 0; }
+int32_t fake_open(int32_t *h, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
+{
+    *h = 3;
+    return 0;
+}
+int32_t fake_close(int32_t *)
+{
+    return 0;
+}
+int32_t fake_write(int32_t *, const void *, uint32_t count, uint32_t *written)
+{
+    *written = count;
+    return 0;
+}
+int32_t fake_ioctl(int32_t *, uint32_t, void *, void *)
+{
+    return 0;
+}
 
 constexpr tenq::PortOps kFake{fake_open, fake_close, fake_read, fake_write, fake_ioctl};
 

@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "j2534.h"
-#include "passthru/receive/can_rx.h"
 #include "passthru/channels.h"
 #include "passthru/filter_table.h"
+#include "passthru/options.h"
+#include "passthru/receive/can_rx.h"
 #include "passthru/receive/iso15765_rx.h"
 #include "passthru/receive/kline_rx.h"
-#include "passthru/options.h"
 
 namespace {
 
 class Input {
-public:
+  public:
     Input(const uint8_t *data, size_t size) : data_(data), left_(size) {}
     bool empty() const { return left_ == 0; }
     uint8_t byte()
@@ -29,7 +29,7 @@ public:
         return *data_++;
     }
 
-private:
+  private:
     const uint8_t *data_;
     size_t left_;
 };
@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tenq::last_segment_flag = (config >> 1) & 1;
     tenq::TimestampMsec = (config >> 2) & 1;
     tenq::ISO9141NoChecksum = (config >> 3) & 1;
-    const uint32_t connect_flags = (config & 0x10) ? CAN_ID_BOTH : (config & 0x20) ? CAN_29BIT_ID : 0;
+    const uint32_t connect_flags = (config & 0x10)   ? CAN_ID_BOTH
+                                   : (config & 0x20) ? CAN_29BIT_ID
+                                                     : 0;
     tenq::CANSetup.iso15765_tx_data_length = in.byte();
     tenq::MSCANSetup.iso15765_tx_data_length = in.byte();
 
@@ -95,10 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
         const uint32_t before = out.delivered;
         switch (kind % 4) {
-        case 0: frame.dev = tenq::JMSG_CAN; tenq::Iso15765ReceiveFrame(tenq::ISO15765Rx, connect_flags, frame, out); break;
-        case 1: frame.dev = tenq::JMSG_MSCAN; tenq::Iso15765ReceiveFrame(tenq::MSISO15765Rx, connect_flags, frame, out); break;
-        case 2: frame.dev = tenq::JMSG_ISO9141; tenq::KLineReceiveFrame(3, frame, out); break;
-        default: frame.dev = tenq::JMSG_CAN; tenq::CanReceiveFrame(5, connect_flags, frame, out); break;
+        case 0:
+            frame.dev = tenq::JMSG_CAN;
+            tenq::Iso15765ReceiveFrame(tenq::ISO15765Rx, connect_flags, frame, out);
+            break;
+        case 1:
+            frame.dev = tenq::JMSG_MSCAN;
+            tenq::Iso15765ReceiveFrame(tenq::MSISO15765Rx, connect_flags, frame, out);
+            break;
+        case 2:
+            frame.dev = tenq::JMSG_ISO9141;
+            tenq::KLineReceiveFrame(3, frame, out);
+            break;
+        default:
+            frame.dev = tenq::JMSG_CAN;
+            tenq::CanReceiveFrame(5, connect_flags, frame, out);
+            break;
         }
         for (uint32_t i = before; i < out.delivered; ++i) {
             const PASSTHRU_MSG &m = msgs[i];

@@ -30,7 +30,7 @@ typedef struct {
     uint32_t ProtocolID;
     uint32_t RxStatus;
     uint32_t TxFlags;
-    uint32_t Timestamp;   /* microseconds, or milliseconds after TIMESTAMP_MSEC */
+    uint32_t Timestamp; /* microseconds, or milliseconds after TIMESTAMP_MSEC */
     uint32_t DataSize;
     uint32_t ExtraDataIndex;
     uint8_t Data[PASSTHRU_MSG_DATA_SIZE];
@@ -141,10 +141,10 @@ typedef struct {
 #define SCI_A_TRANS 8
 #define SCI_B_ENGINE 9
 #define SCI_B_TRANS 10
-#define MSCAN 11          /* vendor: second CAN controller */
-#define MSISO15765 12     /* vendor: ISO 15765 on the second controller */
-#define SPCAN 13          /* known to the test application only */
-#define SPISO15765 14     /* known to the test application only */
+#define MSCAN 11      /* vendor: second CAN controller */
+#define MSISO15765 12 /* vendor: ISO 15765 on the second controller */
+#define SPCAN 13      /* known to the test application only */
+#define SPISO15765 14 /* known to the test application only */
 #define CAN_PS 0x8004
 #define ISO15765_PS 0x8005
 #define CAN_CH1 0x9000
@@ -346,7 +346,8 @@ TENQ_EXPORT int32_t PassThruClose(uint32_t DeviceID);
 #ifdef TENQ_OLD_API
 TENQ_EXPORT int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t *pChannelID);
 TENQ_EXPORT int32_t PassThruSetProgrammingVoltage(uint32_t PinNumber, uint32_t Voltage);
-TENQ_EXPORT int32_t PassThruReadVersion(char *pFirmwareVersion, char *pDllVersion, char *pApiVersion);
+TENQ_EXPORT int32_t PassThruReadVersion(char *pFirmwareVersion, char *pDllVersion,
+                                        char *pApiVersion);
 #else
 TENQ_EXPORT int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint32_t Flags,
                                     uint32_t BaudRate, uint32_t *pChannelID);

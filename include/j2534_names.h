@@ -39,7 +39,11 @@ struct IdName {
 
 // No cast on `id`: a macro whose value did not fit 32 unsigned bits would be
 // a narrowing error here rather than a silently wrong number.
-#define J2534_ID_NAME(kind, id) IdName{IdKind::kind, id, #id}
+#define J2534_ID_NAME(kind, id)                                                                    \
+    IdName                                                                                         \
+    {                                                                                              \
+        IdKind::kind, id, #id                                                                      \
+    }
 
 inline constexpr IdName kJ2534Ids[] = {
     J2534_ID_NAME(Status, STATUS_NOERROR),

@@ -8,9 +8,9 @@
  * end waits for a key, so a user who started it from a file manager can read
  * what it did.  Built once per device name: DEVICE_SUFFIX is "FD" or "IOT".
  */
+#include "platform/console.h"
 #include "platform/desktop_launcher.h"
 #include "platform/file_replace.h"
-#include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -76,7 +76,7 @@ const char *const kDevice2ValuesDeleted[] = {"DeviceId", "Name", "ProtocolsSuppo
 // An open registry key, closed when it goes out of scope (also on the way
 // out after a failure).
 class Key {
-public:
+  public:
     Key() = default;
     ~Key() { close(); }
     Key(const Key &) = delete;
@@ -95,7 +95,7 @@ public:
         handle_ = nullptr;
     }
 
-private:
+  private:
     HKEY handle_ = nullptr;
 };
 

@@ -101,7 +101,7 @@ int32_t list_sub_keys(const std::string &dir, std::vector<std::string> &names)
         return from_errno(errno);
     while (const dirent *entry = readdir(stream)) {
         std::string_view name(entry->d_name);
-        struct stat info{};
+        struct stat info {};
         if (name != "." && name != ".." && fstatat(dirfd(stream), entry->d_name, &info, 0) == 0 &&
             S_ISDIR(info.st_mode))
             names.emplace_back(name);

@@ -295,8 +295,8 @@ bool serial_set_state(int32_t handle, const PortState &state)
     if (tcsetattr(handle, TCSANOW, &t) != 0)
         return fail(errno);
     bool dtr = state.fDtrControl != DTR_CONTROL_DISABLE;
-    bool rts = state.fRtsControl == RTS_CONTROL_ENABLE ||
-               state.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    bool rts =
+        state.fRtsControl == RTS_CONTROL_ENABLE || state.fRtsControl == RTS_CONTROL_HANDSHAKE;
     if (!set_modem_line(handle, TIOCM_DTR, dtr, port.is_pty) ||
         !set_modem_line(handle, TIOCM_RTS, rts, port.is_pty)) {
         tcsetattr(handle, TCSANOW, &before);

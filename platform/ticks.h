@@ -12,7 +12,7 @@
 namespace platform {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual uint32_t tick_count() = 0;
     virtual void sleep_ms(uint32_t ms) = 0;

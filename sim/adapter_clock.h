@@ -24,7 +24,7 @@ namespace orvane::sim {
 constexpr size_t kClockSize = 12;
 inline constexpr std::array<uint8_t, kClockSize> kClockStart{0x97, 0x8A, 0x25, 0x00,  // 2460311
                                                              0xE8, 0x07,              // 2024
-                                                             1, 1, 0, 0, 0, 0};
+                                                             1,    1,    0,    0,    0, 0};
 
 struct AdapterClock {
     ServiceMode mode = ServiceMode::Answer;

@@ -4,11 +4,9 @@
  */
 #include "sim/adapter_io.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
-namespace
-{
+namespace {
 
 constexpr uint16_t kMillivoltsPerUnit = 10;
 
@@ -17,7 +15,7 @@ bool is_pin(uint8_t pin)
     return pin >= kFirstDigitalPin && pin <= kLastDigitalPin;
 }
 
-} // namespace
+}  // namespace
 
 void add_io_handlers(HandlerTable &table, AdapterIo &io, const AdapterOutputs &outputs)
 {
@@ -51,4 +49,4 @@ void add_io_handlers(HandlerTable &table, AdapterIo &io, const AdapterOutputs &o
     });
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -49,7 +49,8 @@ void handle_memory_frame(const Frame &in, Context &ctx, AdapterMemory &memory)
             ctx.reply(refusal());
             return;
         }
-        ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN, std::vector<uint8_t>(first, first + length)));
+        ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN,
+                        std::vector<uint8_t>(first, first + length)));
         return;
     }
     if (in.data.size() != kMemRwHeader + length) {

@@ -4,8 +4,7 @@
  */
 #include "sim/adapter_options.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 void add_option_handlers(HandlerTable &table, AdapterOptions &options, AdapterOutputs &outputs)
 {
@@ -27,4 +26,4 @@ void add_option_handlers(HandlerTable &table, AdapterOptions &options, AdapterOu
     });
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

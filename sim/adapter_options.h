@@ -24,17 +24,16 @@
 #include "sim/adapter_outputs.h"
 #include "sim/handlers.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 // Option frame types and bits.
 constexpr uint8_t kOptionFrame0 = 0;
 constexpr uint8_t kOptionFrame7 = 7;
-constexpr uint8_t kOptionResetTimer = 0x20;    // frame 0
-constexpr uint8_t kOptionLoopback = 0x40;      // frame 0
-constexpr uint8_t kOptionMsgTrigger = 0x80;    // frame 0
-constexpr uint8_t kOptionBusErrors = 0x10;     // frame 7
-constexpr uint8_t kOptionNoAutoSuspend = 0x80; // frame 7
+constexpr uint8_t kOptionResetTimer = 0x20;     // frame 0
+constexpr uint8_t kOptionLoopback = 0x40;       // frame 0
+constexpr uint8_t kOptionMsgTrigger = 0x80;     // frame 0
+constexpr uint8_t kOptionBusErrors = 0x10;      // frame 7
+constexpr uint8_t kOptionNoAutoSuspend = 0x80;  // frame 7
 
 struct OptionFrame {
     uint8_t type;
@@ -47,11 +46,11 @@ struct AdapterOptions {
     bool bus_errors = false;
     bool automatic_suspend = true;
     int timer_resets = 0;
-    std::vector<OptionFrame> frames; // every option frame, in order
+    std::vector<OptionFrame> frames;  // every option frame, in order
 };
 
 // Installs {0xF0, op 3, type 0} and {0xF0, op 3, type 7}.  The loopback bit
 // goes to `outputs.loopback`.
 void add_option_handlers(HandlerTable &table, AdapterOptions &options, AdapterOutputs &outputs);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

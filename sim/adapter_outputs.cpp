@@ -18,7 +18,8 @@ constexpr uint8_t kCanEchoFlags = 0x01 | 0x02 | 0x10;
 
 Frame echo_of(const Frame &in)
 {
-    const uint8_t flags = in.dev == JMSG_ISO9141 ? 0 : static_cast<uint8_t>(in.flags & kCanEchoFlags);
+    const uint8_t flags =
+        in.dev == JMSG_ISO9141 ? 0 : static_cast<uint8_t>(in.flags & kCanEchoFlags);
     return Frame(in.dev, JMSG_DEV_READ, JMSG_TYPE_DATA, in.data, flags);
 }
 
@@ -40,32 +41,34 @@ bool kline_checksum_added(const BusDevices &devices)
 void add_output_handlers(HandlerTable &table, AdapterOutputs &outputs, const BusDevices &devices)
 {
     for (uint8_t dev : kBusDevices) {
-        table.set(dev, JMSG_DEV_WRITE, JMSG_TYPE_DATA, [&outputs, &devices](const Frame &in, Context &ctx) {
-            ++outputs.transmitted;
-            if (!outputs.loopback)
-                return;
-            if (in.dev != JMSG_ISO9141) {
-                ctx.reply(echo_of(in));
-                return;
-            }
-            outputs.kline_echo.insert(outputs.kline_echo.end(), in.data.begin(), in.data.end());
-            if (in.flags & kKLineMorePieces)
-                return;
-            std::vector<uint8_t> message = std::move(outputs.kline_echo);
-            outputs.kline_echo.clear();
-            if (kline_checksum_added(devices))
-                message.push_back(kline_checksum(message));
-            for (const Frame &piece : kline_frames(message, 0, JMSG_TYPE_DATA))
-                ctx.reply(piece);
-        });
+        table.set(dev, JMSG_DEV_WRITE, JMSG_TYPE_DATA,
+                  [&outputs, &devices](const Frame &in, Context &ctx) {
+                      ++outputs.transmitted;
+                      if (!outputs.loopback)
+                          return;
+                      if (in.dev != JMSG_ISO9141) {
+                          ctx.reply(echo_of(in));
+                          return;
+                      }
+                      outputs.kline_echo.insert(outputs.kline_echo.end(), in.data.begin(),
+                                                in.data.end());
+                      if (in.flags & kKLineMorePieces)
+                          return;
+                      std::vector<uint8_t> message = std::move(outputs.kline_echo);
+                      outputs.kline_echo.clear();
+                      if (kline_checksum_added(devices))
+                          message.push_back(kline_checksum(message));
+                      for (const Frame &piece : kline_frames(message, 0, JMSG_TYPE_DATA))
+                          ctx.reply(piece);
+                  });
     }
 
     table.set(JMSG_DAC, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, [&outputs](const Frame &in, Context &) {
         // A short block would be a library fault; the adapter keeps its setting.
         if (in.data.size() < kDacSetupSize)
             return;
-        outputs.prog_voltage = ProgrammingVoltage{
-            static_cast<uint16_t>(in.data[0] | (in.data[1] << 8)), in.data[2]};
+        outputs.prog_voltage =
+            ProgrammingVoltage{static_cast<uint16_t>(in.data[0] | (in.data[1] << 8)), in.data[2]};
     });
 }
 

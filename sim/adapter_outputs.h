@@ -29,8 +29,8 @@ struct ProgrammingVoltage {
 struct BusDevices;
 
 struct AdapterOutputs {
-    bool loopback = false;          // echo transmitted data frames
-    uint64_t transmitted = 0;       // data frames taken for the buses
+    bool loopback = false;     // echo transmitted data frames
+    uint64_t transmitted = 0;  // data frames taken for the buses
     // The K-line message whose pieces are coming in, echoed whole once its
     // last piece is in: on the wire it carries the checksum the adapter adds.
     std::vector<uint8_t> kline_echo;

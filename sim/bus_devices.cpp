@@ -4,8 +4,7 @@
  */
 #include "sim/bus_devices.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 void add_bus_device_handlers(HandlerTable &table, BusDevices &devices)
 {
@@ -26,4 +25,4 @@ void add_bus_device_handlers(HandlerTable &table, BusDevices &devices)
     }
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -13,22 +13,21 @@
 
 #include "sim/handlers.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 // The devices that carry bus traffic.
 inline constexpr uint8_t kBusDevices[] = {JMSG_CAN, JMSG_ISO15765, JMSG_MSCAN, JMSG_MSISO15765,
                                           JMSG_ISO9141};
 
 struct BusDevices {
-    std::map<uint8_t, std::vector<uint8_t>> setup_blocks; // last block per device, as sent
-    std::map<uint8_t, uint8_t> setup_flags;               // flags of that block's frame
-    std::map<uint8_t, uint8_t> started;                   // running device -> start flags
-    std::map<uint8_t, int> clears;                        // receive clears per device
+    std::map<uint8_t, std::vector<uint8_t>> setup_blocks;  // last block per device, as sent
+    std::map<uint8_t, uint8_t> setup_flags;                // flags of that block's frame
+    std::map<uint8_t, uint8_t> started;                    // running device -> start flags
+    std::map<uint8_t, int> clears;                         // receive clears per device
 };
 
 // Installs {dev, op 0, type 0} start, {dev, op 0, type 12} clear,
 // {dev, op 1} stop and {dev, op 3, type 7} setup for every bus device.
 void add_bus_device_handlers(HandlerTable &table, BusDevices &devices);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -80,8 +80,12 @@ std::vector<Frame> iso15765_frames(const IsoTpShape &shape, std::span<const uint
     if (length <= kMax12BitLength) {
         ff = {static_cast<uint8_t>(kPciFirst | (length >> 8)), static_cast<uint8_t>(length)};
     } else {
-        ff = {kPciFirst, 0, static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
-              static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+        ff = {kPciFirst,
+              0,
+              static_cast<uint8_t>(length >> 24),
+              static_cast<uint8_t>(length >> 16),
+              static_cast<uint8_t>(length >> 8),
+              static_cast<uint8_t>(length)};
     }
     size_t pos = std::min(payload.size(), room - ff.size());
     ff.insert(ff.end(), payload.begin(), payload.begin() + static_cast<ptrdiff_t>(pos));

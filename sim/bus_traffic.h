@@ -48,13 +48,14 @@ Frame can_frame(uint8_t dev, CanId id, std::span<const uint8_t> payload, uint32_
 struct IsoTpShape {
     uint8_t dev = JMSG_CAN;
     CanId id;
-    std::optional<uint8_t> ext_addr;   // extended addressing byte behind the identifier
-    size_t frame_length = 8;           // data bytes behind the identifier (8, or up to 64 for FD)
-    std::optional<uint8_t> pad = 0xCC; // pad every frame to frame_length; none: frames end at their data
-    uint8_t flags = 0;                 // e.g. kCanFlagFd | kCanFlagBrs
-    uint8_t type = kTypeReceived;      // JMSG_TYPE_DATA for echoes
-    uint32_t ticks = 0;                // time stamp of the first frame
-    uint32_t ticks_step = 0;           // added for each following frame
+    std::optional<uint8_t> ext_addr;  // extended addressing byte behind the identifier
+    size_t frame_length = 8;          // data bytes behind the identifier (8, or up to 64 for FD)
+    std::optional<uint8_t> pad =
+        0xCC;           // pad every frame to frame_length; none: frames end at their data
+    uint8_t flags = 0;  // e.g. kCanFlagFd | kCanFlagBrs
+    uint8_t type = kTypeReceived;  // JMSG_TYPE_DATA for echoes
+    uint32_t ticks = 0;            // time stamp of the first frame
+    uint32_t ticks_step = 0;       // added for each following frame
 };
 
 // `payload` as an ISO 15765-2 sender cuts it: a single frame (the escape

@@ -6,11 +6,9 @@
 
 #include "sim/bus_devices.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
-namespace
-{
+namespace {
 Frame FilterSlot::*member_for(uint8_t type)
 {
     switch (type) {
@@ -19,7 +17,7 @@ Frame FilterSlot::*member_for(uint8_t type)
     default: return &FilterSlot::flow;
     }
 }
-} // namespace
+}  // namespace
 
 void add_filter_slot_handlers(HandlerTable &table, FilterSlots &filters)
 {
@@ -33,4 +31,4 @@ void add_filter_slot_handlers(HandlerTable &table, FilterSlots &filters)
     }
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -12,8 +12,7 @@
 
 #include "sim/handlers.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 constexpr size_t kSimFilterSlots = 64;
 
@@ -31,4 +30,4 @@ struct FilterSlots {
 // Installs {dev, op 3, types 1, 2 and 3} for every bus device.
 void add_filter_slot_handlers(HandlerTable &table, FilterSlots &filters);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

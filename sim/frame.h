@@ -25,8 +25,8 @@
 namespace orvane::sim {
 
 constexpr size_t kHeaderSize = 10;
-constexpr size_t kMaxData = 68;      // most the adapter sends and the library stores
-constexpr size_t kMaxWireData = 255; // most the size byte can announce
+constexpr size_t kMaxData = 68;       // most the adapter sends and the library stores
+constexpr size_t kMaxWireData = 255;  // most the size byte can announce
 
 // Device codes.
 constexpr uint8_t JMSG_CAN = 0x10;         // CAN controller 1
@@ -44,8 +44,8 @@ constexpr uint8_t JMSG_SECURITY = 0xF2;    // seed/key service
 
 // Operation codes.
 constexpr uint8_t JMSG_DEV_START = 0;
-constexpr uint8_t JMSG_DEV_STOP = 1;    // also the adapter's stop report
-constexpr uint8_t JMSG_DEV_READ = 2;    // queries, bus data, replies
+constexpr uint8_t JMSG_DEV_STOP = 1;  // also the adapter's stop report
+constexpr uint8_t JMSG_DEV_READ = 2;  // queries, bus data, replies
 constexpr uint8_t JMSG_DEV_WRITE = 3;
 constexpr uint8_t JMSG_DEV_OPEN = 5;
 constexpr uint8_t JMSG_DEV_CLOSE = 6;
@@ -99,8 +99,8 @@ inline void put_le32(std::span<uint8_t, 4> p, uint32_t v)
 // frame built in a test cannot disagree with itself (use raw bytes for that).
 struct Frame {
     Frame() = default;
-    Frame(uint8_t dev_, uint8_t op_, uint8_t type_ = 0, std::vector<uint8_t> data_ = {}, uint8_t flags_ = 0,
-          uint8_t id_ = 0)
+    Frame(uint8_t dev_, uint8_t op_, uint8_t type_ = 0, std::vector<uint8_t> data_ = {},
+          uint8_t flags_ = 0, uint8_t id_ = 0)
         : id(id_), dev(dev_), op(op_), flags(flags_), type(type_), data(std::move(data_))
     {
     }
@@ -137,14 +137,14 @@ std::optional<Frame> decode(std::span<const uint8_t> wire);
 
 // Cuts a byte stream into frames.  It holds at most one incomplete frame.
 class FrameCutter {
-public:
+  public:
     void feed(std::span<const uint8_t> bytes);
     std::optional<Frame> next();
     // Bytes held that do not yet make a whole frame.
     size_t pending() const { return buf_.size() - pos_; }
     void clear();
 
-private:
+  private:
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
 };

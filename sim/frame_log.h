@@ -24,7 +24,7 @@ struct LoggedFrame {
 };
 
 class FrameLog {
-public:
+  public:
     using Predicate = std::function<bool(const std::vector<LoggedFrame> &)>;
 
     void append(LoggedFrame entry);
@@ -40,7 +40,7 @@ public:
     // with the log locked, so it must not call back into the log.
     bool wait_until(const Predicate &done, std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     mutable std::mutex mu_;
     mutable std::condition_variable changed_;
     std::vector<LoggedFrame> entries_;

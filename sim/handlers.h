@@ -22,7 +22,7 @@
 namespace orvane::sim {
 
 class Context {
-public:
+  public:
     virtual ~Context() = default;
     // Sends `frame` to the library, stamped with the simulator's time,
     // behind everything sent before.  Honours the silent and delay knobs.
@@ -34,7 +34,7 @@ public:
 using Handler = std::function<void(const Frame &in, Context &ctx)>;
 
 class HandlerTable {
-public:
+  public:
     static constexpr int kAnyType = -1;
 
     // Installs `handler` for frames {dev, op, type}; kAnyType matches every
@@ -44,7 +44,7 @@ public:
     // The handler for `frame`, or null.
     const Handler *find(const Frame &frame) const;
 
-private:
+  private:
     static uint32_t key(uint8_t dev, uint8_t op, int type);
     std::map<uint32_t, Handler> table_;
 };

@@ -27,7 +27,7 @@ namespace orvane::sim {
 constexpr size_t kPacedReadBytes = 32;
 
 class InputPacer {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
 
@@ -52,7 +52,7 @@ public:
 
     void clear();
 
-private:
+  private:
     bool pacing_ = false;
     std::vector<uint8_t> held_;
     TimePoint due_{};

@@ -8,11 +8,9 @@
 
 #include "sim/setup_blocks.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
-namespace
-{
+namespace {
 
 Handler installed(const HandlerTable &table, uint8_t dev, uint8_t op, uint8_t type)
 {
@@ -25,7 +23,7 @@ uint8_t checksum(const std::vector<uint8_t> &bytes)
     return static_cast<uint8_t>(std::accumulate(bytes.begin(), bytes.end(), 0u));
 }
 
-} // namespace
+}  // namespace
 
 void add_kline_init_handlers(HandlerTable &table, KLineInit &init)
 {
@@ -74,4 +72,4 @@ void add_kline_init_handlers(HandlerTable &table, KLineInit &init)
         });
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -21,15 +21,14 @@
 
 #include "sim/handlers.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 constexpr uint8_t kKLineKeyBytesFlag = 0x40;
 constexpr uint8_t kKLineStartFlag = 0x80;
-constexpr uint8_t kKLineMoreFlag = 0x20; // library's pieces: the message goes on
+constexpr uint8_t kKLineMoreFlag = 0x20;  // library's pieces: the message goes on
 
 struct KLineInit {
-    uint8_t key_byte1 = 0x08; // ISO 9141-2 key bytes
+    uint8_t key_byte1 = 0x08;  // ISO 9141-2 key bytes
     uint8_t key_byte2 = 0x08;
     bool answer_five_baud = true;
     // StartCommunication positive response of an ISO 14230 ECU, without its
@@ -40,10 +39,10 @@ struct KLineInit {
     int five_baud_inits = 0;
     std::vector<uint8_t> five_baud_addresses;
     bool fast_pending = false;
-    std::vector<uint8_t> request;                    // pieces of the request so far
-    std::vector<std::vector<uint8_t>> fast_requests; // every complete fast-init request
+    std::vector<uint8_t> request;                     // pieces of the request so far
+    std::vector<std::vector<uint8_t>> fast_requests;  // every complete fast-init request
 };
 
 void add_kline_init_handlers(HandlerTable &table, KLineInit &init);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

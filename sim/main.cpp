@@ -67,7 +67,8 @@ bool parse_version(const char *text, std::vector<uint8_t> &out)
     size_t pos = 0;
     for (;;) {
         const size_t comma = s.find(',', pos);
-        const std::string part = s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        const std::string part =
+            s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
         unsigned long v;
         if (!parse_number(part.c_str(), 255, v))
             return false;
@@ -86,7 +87,8 @@ void print_frame(const char *direction, uint32_t ticks, const orvane::sim::Frame
 
 int usage_error(const char *msg, const char *arg)
 {
-    std::fprintf(stderr, "orvane-sim: %s%s%s\nTry 'orvane-sim --help'.\n", msg, arg ? " " : "", arg ? arg : "");
+    std::fprintf(stderr, "orvane-sim: %s%s%s\nTry 'orvane-sim --help'.\n", msg, arg ? " " : "",
+                 arg ? arg : "");
     return 2;
 }
 
@@ -107,7 +109,8 @@ int main(int argc, char **argv)
             return 0;
         } else if (!std::strcmp(a, "--port")) {
             if (!parse_number(value, 1000, n) || n == 0)
-                return usage_error("--port wants a number from 1 to 1000, not", value ? value : "nothing");
+                return usage_error("--port wants a number from 1 to 1000, not",
+                                   value ? value : "nothing");
             options.com_port = static_cast<uint32_t>(n);
             ++i;
         } else if (!std::strcmp(a, "--root")) {
@@ -122,12 +125,14 @@ int main(int argc, char **argv)
             ++i;
         } else if (!std::strcmp(a, "--serial")) {
             if (!parse_number(value, 0xFFFFFFFFul, n))
-                return usage_error("--serial wants a 32-bit number, not", value ? value : "nothing");
+                return usage_error("--serial wants a 32-bit number, not",
+                                   value ? value : "nothing");
             options.serial_number = static_cast<uint32_t>(n);
             ++i;
         } else if (!std::strcmp(a, "--sd-folder")) {
             if (!value || !std::filesystem::is_directory(value))
-                return usage_error("--sd-folder wants an existing folder, not", value ? value : "nothing");
+                return usage_error("--sd-folder wants an existing folder, not",
+                                   value ? value : "nothing");
             options.sd_folder = value;
             ++i;
         } else if (!std::strcmp(a, "--pace")) {
@@ -143,9 +148,13 @@ int main(int argc, char **argv)
 
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (!quiet)
-        options.on_received = [](const orvane::sim::LoggedFrame &e) { print_frame("<-", e.ticks, e.frame); };
+        options.on_received = [](const orvane::sim::LoggedFrame &e) {
+            print_frame("<-", e.ticks, e.frame);
+        };
     if (verbose && !quiet)
-        options.on_reply = [](const orvane::sim::Frame &f) { print_frame("->", f.timestamp_be(), f); };
+        options.on_reply = [](const orvane::sim::Frame &f) {
+            print_frame("->", f.timestamp_be(), f);
+        };
 
     // Blocked before the simulator's thread starts, so only sigwait sees
     // them.  A shell starts background jobs with SIGINT ignored, and an
@@ -164,8 +173,8 @@ int main(int argc, char **argv)
         owned = std::make_unique<orvane::sim::Simulator>(options);
         owned->start();
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "orvane-sim: cannot set up COM%u: %s\n", static_cast<unsigned>(options.com_port),
-                     e.what());
+        std::fprintf(stderr, "orvane-sim: cannot set up COM%u: %s\n",
+                     static_cast<unsigned>(options.com_port), e.what());
         return 1;
     }
     orvane::sim::Simulator &sim = *owned;
@@ -175,8 +184,9 @@ int main(int argc, char **argv)
     std::string version;
     for (size_t i = 0; i < options.version.size(); ++i)
         version += (i ? "," : "") + std::to_string(options.version[i]);
-    std::printf("orvane-sim: firmware version bytes %s, serial number %u%s; Ctrl-C to stop\n", version.c_str(),
-                static_cast<unsigned>(options.serial_number), options.pace ? ", paced at 115200 baud" : "");
+    std::printf("orvane-sim: firmware version bytes %s, serial number %u%s; Ctrl-C to stop\n",
+                version.c_str(), static_cast<unsigned>(options.serial_number),
+                options.pace ? ", paced at 115200 baud" : "");
 
     int sig = 0;
     sigwait(&stop_signals, &sig);

@@ -13,7 +13,8 @@ void add_memory_device_handlers(HandlerTable &table, SdCard &card, AdapterMemory
         else
             handle_card_frame(in, ctx, card);
     };
-    for (uint8_t op : {JMSG_DEV_READ, JMSG_DEV_WRITE, JMSG_DEV_OPEN, JMSG_DEV_CLOSE, JMSG_DEV_DELETE})
+    for (uint8_t op :
+         {JMSG_DEV_READ, JMSG_DEV_WRITE, JMSG_DEV_OPEN, JMSG_DEV_CLOSE, JMSG_DEV_DELETE})
         table.set(JMSG_MEM, op, JMSG_TYPE_PLAIN, route);
 }
 

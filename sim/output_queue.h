@@ -34,7 +34,7 @@ constexpr uint64_t kLinkBitsPerByte = 10;
 constexpr size_t kMaxQueuedBytes = 8u << 20;
 
 class OutputQueue {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
     // Writes up to `len` bytes; returns the count written, 0 when the
@@ -71,7 +71,7 @@ public:
     // Time the paced link needs for `count` bytes.
     static std::chrono::nanoseconds link_time(uint64_t count);
 
-private:
+  private:
     struct Chunk {
         std::vector<uint8_t> bytes;
         size_t sent = 0;

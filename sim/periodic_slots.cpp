@@ -6,8 +6,7 @@
 
 #include "sim/bus_devices.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 void add_periodic_slot_handlers(HandlerTable &table, PeriodicSlots &periodic)
 {
@@ -30,4 +29,4 @@ void add_periodic_slot_handlers(HandlerTable &table, PeriodicSlots &periodic)
     }
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -13,8 +13,7 @@
 
 #include "sim/handlers.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 constexpr size_t kSimPeriodicSlots = 100;
 constexpr uint8_t kPeriodicSuspendFlag = 0x10;
@@ -28,12 +27,12 @@ struct PeriodicSlot {
 
 struct PeriodicSlots {
     std::array<PeriodicSlot, kSimPeriodicSlots> slots;
-    std::set<uint8_t> suspended; // devices
-    int stops = 0;               // stop frames received, free slots included
+    std::set<uint8_t> suspended;  // devices
+    int stops = 0;                // stop frames received, free slots included
 };
 
 // Installs {dev, op 3, type 4} (start, update, stop) and {dev, op 3, type 0}
 // (suspend with flag 0x10, resume with 0x20) for every bus device.
 void add_periodic_slot_handlers(HandlerTable &table, PeriodicSlots &periodic);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

@@ -15,7 +15,7 @@
 namespace orvane::sim {
 
 class PtyPort {
-public:
+  public:
     // Opens a pseudo-terminal (raw, non-blocking master) and links its slave
     // as <root>/etc/passthru/ports/COM<port>, creating the folders.  An empty
     // `root` means $ORVANE_ROOT, and that unset or empty means "/".
@@ -32,7 +32,7 @@ public:
     // The path COM<port> has under `root` (resolved as the constructor does).
     static std::string com_path(uint32_t port, const std::string &root);
 
-private:
+  private:
     void close_all();
 
     int master_ = -1;

@@ -36,7 +36,8 @@ std::vector<uint8_t> read_whole(const fs::path &path)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -77,7 +78,8 @@ void SdCard::attach_folder(const std::string &folder)
         if (!valid_name(name))
             continue;  // not something the adapter could hold
         if (files_.count(key_of(name)) != 0) {
-            std::fprintf(stderr, "orvane-sim: %s ignored, its name differs from another only in case\n",
+            std::fprintf(stderr,
+                         "orvane-sim: %s ignored, its name differs from another only in case\n",
                          path.c_str());
             continue;
         }
@@ -238,12 +240,14 @@ bool SdCard::remove(const std::string &name)
 bool wildcard_match(std::string_view pattern, std::string_view name)
 {
     auto same = [](char a, char b) {
-        return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+        return std::toupper(static_cast<unsigned char>(a)) ==
+               std::toupper(static_cast<unsigned char>(b));
     };
     size_t p = 0, n = 0;
     size_t star = std::string_view::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -289,7 +293,9 @@ void handle_card_frame(const Frame &in, Context &ctx, SdCard &card)
         }
         break;
     case JMSG_DEV_CLOSE: ctx.reply(!refuse && card.close() ? ack() : refusal()); break;
-    case JMSG_DEV_DELETE: ctx.reply(!refuse && card.remove(frame_text(in)) ? ack() : refusal()); break;
+    case JMSG_DEV_DELETE:
+        ctx.reply(!refuse && card.remove(frame_text(in)) ? ack() : refusal());
+        break;
     default: break;
     }
 }

@@ -43,7 +43,7 @@ struct CardFile {
 };
 
 class SdCard {
-public:
+  public:
     // Refuse: every file and directory step is answered with the error flag
     // (directory steps, whose replies have none, as an empty listing).
     ServiceMode mode = ServiceMode::Answer;
@@ -84,7 +84,7 @@ public:
     // Set by a write frame the card refused, reported with the batch's last frame.
     bool batch_failed = false;
 
-private:
+  private:
     enum class OpenMode { None, Read, Write };
 
     static std::string key_of(const std::string &name);

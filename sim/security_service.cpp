@@ -6,9 +6,9 @@
 
 namespace orvane::sim {
 
-std::array<uint8_t, kSecurityKeySize> security_key(uint8_t level,
-                                                   std::span<const uint8_t, kSecurityFixedSize> fixed,
-                                                   std::span<const uint8_t, kSecuritySeedSize> seed)
+std::array<uint8_t, kSecurityKeySize>
+security_key(uint8_t level, std::span<const uint8_t, kSecurityFixedSize> fixed,
+             std::span<const uint8_t, kSecuritySeedSize> seed)
 {
     std::array<uint8_t, kSecurityKeySize> key{};
     for (size_t i = 0; i < key.size(); ++i) {
@@ -22,18 +22,23 @@ std::array<uint8_t, kSecurityKeySize> security_key(uint8_t level,
 
 void add_security_handlers(HandlerTable &table, SecurityService &service)
 {
-    table.set(JMSG_SECURITY, JMSG_DEV_READ, JMSG_TYPE_PLAIN, [&service](const Frame &in, Context &ctx) {
-        if (service.mode == ServiceMode::Silent)
-            return;
-        if (service.mode == ServiceMode::Refuse || in.data.size() != kSecurityRequestSize) {
-            ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN, {}, JMSG_FLAG_FAILED));
-            return;
-        }
-        const auto key = security_key(in.data[0], std::span<const uint8_t, kSecurityFixedSize>(in.data.data() + 1, kSecurityFixedSize),
-                                      std::span<const uint8_t, kSecuritySeedSize>(
-                                          in.data.data() + 1 + kSecurityFixedSize, kSecuritySeedSize));
-        ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN, std::vector<uint8_t>(key.begin(), key.end())));
-    });
+    table.set(
+        JMSG_SECURITY, JMSG_DEV_READ, JMSG_TYPE_PLAIN, [&service](const Frame &in, Context &ctx) {
+            if (service.mode == ServiceMode::Silent)
+                return;
+            if (service.mode == ServiceMode::Refuse || in.data.size() != kSecurityRequestSize) {
+                ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN, {}, JMSG_FLAG_FAILED));
+                return;
+            }
+            const auto key =
+                security_key(in.data[0],
+                             std::span<const uint8_t, kSecurityFixedSize>(in.data.data() + 1,
+                                                                          kSecurityFixedSize),
+                             std::span<const uint8_t, kSecuritySeedSize>(
+                                 in.data.data() + 1 + kSecurityFixedSize, kSecuritySeedSize));
+            ctx.reply(Frame(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN,
+                            std::vector<uint8_t>(key.begin(), key.end())));
+        });
 }
 
 }  // namespace orvane::sim

@@ -27,9 +27,9 @@ constexpr size_t kSecurityKeySize = 18;
 // i = 0 .. 17:
 //   key[i] = rotl8(seed[i % 16] ^ fixed[i % 12] ^ level, i % 8) ^ (0x5A + 3 * i)
 // with rotl8 an 8-bit left rotation and the sum taken modulo 256.
-std::array<uint8_t, kSecurityKeySize> security_key(uint8_t level,
-                                                   std::span<const uint8_t, kSecurityFixedSize> fixed,
-                                                   std::span<const uint8_t, kSecuritySeedSize> seed);
+std::array<uint8_t, kSecurityKeySize>
+security_key(uint8_t level, std::span<const uint8_t, kSecurityFixedSize> fixed,
+             std::span<const uint8_t, kSecuritySeedSize> seed);
 
 struct SecurityService {
     ServiceMode mode = ServiceMode::Answer;

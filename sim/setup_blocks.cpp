@@ -3,15 +3,12 @@
  */
 #include "sim/setup_blocks.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
-namespace
-{
+namespace {
 
 // Reads the block front to back, as the adapter's firmware does.
-class Reader
-{
+class Reader {
   public:
     explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
     uint8_t u8() { return bytes_[pos_++]; }
@@ -32,7 +29,7 @@ class Reader
     size_t pos_ = 0;
 };
 
-} // namespace
+}  // namespace
 
 std::optional<CanSetupBlock> decode_can_setup(std::span<const uint8_t> bytes)
 {
@@ -75,4 +72,4 @@ std::optional<KLineSetupBlock> decode_kline_setup(std::span<const uint8_t> bytes
     return b;
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

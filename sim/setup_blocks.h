@@ -11,8 +11,7 @@
 #include <optional>
 #include <span>
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 constexpr size_t kCanSetupBytes = 20;
 constexpr size_t kKLineSetupBytes = 56;
@@ -54,4 +53,4 @@ struct KLineSetupBlock {
 std::optional<CanSetupBlock> decode_can_setup(std::span<const uint8_t> bytes);
 std::optional<KLineSetupBlock> decode_kline_setup(std::span<const uint8_t> bytes);
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

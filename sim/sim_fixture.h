@@ -23,7 +23,7 @@
 namespace orvane::sim {
 
 class SimFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         if (const char *old = std::getenv("ORVANE_ROOT"))
@@ -63,7 +63,7 @@ protected:
     Simulator &sim() { return *sims_.at(0); }
     const std::string &root() const { return root_; }
 
-private:
+  private:
     std::string root_;
     std::optional<std::string> saved_root_;
     std::vector<std::unique_ptr<Simulator>> sims_;

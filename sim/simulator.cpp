@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <ctime>
 #include <poll.h>
-#include <system_error>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "sim/memory_device.h"
@@ -22,7 +22,7 @@ namespace orvane::sim {
 
 // Handlers reply through this while the simulator's lock is held.
 class Simulator::ReplyContext : public Context {
-public:
+  public:
     explicit ReplyContext(Simulator &sim) : sim_(sim) {}
 
     void reply(Frame frame) override
@@ -39,7 +39,7 @@ public:
 
     uint32_t now_ticks() const override { return sim_.now_ticks(); }
 
-private:
+  private:
     Simulator &sim_;
 };
 
@@ -266,8 +266,8 @@ void Simulator::handle(const Frame &frame, uint32_t ticks)
                 (*h)(frame, ctx);
             } catch (const std::exception &e) {
                 // A handler fault must not take the thread (and the test) down with it.
-                std::fprintf(stderr, "orvane-sim: handler for %s failed: %s\n", to_hex(frame).c_str(),
-                             e.what());
+                std::fprintf(stderr, "orvane-sim: handler for %s failed: %s\n",
+                             to_hex(frame).c_str(), e.what());
             }
         }
     }
@@ -333,7 +333,8 @@ void Simulator::run()
             in_due = in_.due();
             out = out_.flush(Clock::now(), writer);
             if (out.state == OutputQueue::State::Failed)
-                std::fprintf(stderr, "orvane-sim: write to the terminal failed, output discarded\n");
+                std::fprintf(stderr,
+                             "orvane-sim: write to the terminal failed, output discarded\n");
             if (out.state == OutputQueue::State::Empty || out.state == OutputQueue::State::Failed)
                 sent_.notify_all();
         }
@@ -341,7 +342,9 @@ void Simulator::run()
         // Paced input on the line: the terminal is not read until it has arrived.
         const short in_events = in_due ? 0 : POLLIN;
         pollfd fds[2] = {
-            {master, static_cast<short>(in_events | (out.state == OutputQueue::State::Full ? POLLOUT : 0)), 0},
+            {master,
+             static_cast<short>(in_events | (out.state == OutputQueue::State::Full ? POLLOUT : 0)),
+             0},
             {wake_fd_, POLLIN, 0},
         };
         timespec ts{};
@@ -352,8 +355,9 @@ void Simulator::run()
         if (in_due && (!wake_at || *in_due < *wake_at))
             wake_at = in_due;
         if (wake_at) {
-            const auto left = std::max(std::chrono::nanoseconds(0),
-                                       std::chrono::duration_cast<std::chrono::nanoseconds>(*wake_at - Clock::now()));
+            const auto left = std::max(
+                std::chrono::nanoseconds(0),
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*wake_at - Clock::now()));
             ts.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
             ts.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
             timeout = &ts;

@@ -24,23 +24,23 @@
 #include <thread>
 #include <vector>
 
-#include "sim/adapter_identity.h"
 #include "sim/adapter_clock.h"
+#include "sim/adapter_identity.h"
+#include "sim/adapter_io.h"
 #include "sim/adapter_memory.h"
-#include "sim/sd_card.h"
-#include "sim/security_service.h"
+#include "sim/adapter_options.h"
 #include "sim/adapter_outputs.h"
 #include "sim/bus_devices.h"
 #include "sim/filter_slots.h"
-#include "sim/periodic_slots.h"
-#include "sim/adapter_io.h"
-#include "sim/adapter_options.h"
-#include "sim/kline_init.h"
 #include "sim/frame.h"
 #include "sim/frame_log.h"
 #include "sim/handlers.h"
 #include "sim/input_pacer.h"
+#include "sim/kline_init.h"
 #include "sim/output_queue.h"
+#include "sim/periodic_slots.h"
+#include "sim/sd_card.h"
+#include "sim/security_service.h"
 
 namespace orvane::sim {
 
@@ -63,7 +63,7 @@ struct Options {
 };
 
 class Simulator {
-public:
+  public:
     explicit Simulator(Options options = {});
     ~Simulator();
     Simulator(const Simulator &) = delete;
@@ -87,10 +87,10 @@ public:
     FrameLog &log() { return log_; }
 
     // Knobs.
-    void set_silent(bool on);                            // answer nothing
+    void set_silent(bool on);                               // answer nothing
     void set_reply_delay(std::chrono::milliseconds delay);  // answer late
-    void set_split_output(bool on);                      // one write per byte
-    void set_pacing(bool on);                            // 115200 baud, both directions
+    void set_split_output(bool on);                         // one write per byte
+    void set_pacing(bool on);                               // 115200 baud, both directions
     void set_version(std::vector<uint8_t> version);
     void set_version_reply_size(std::optional<uint8_t> size);  // wrong-size answer
     void set_serial_number(uint32_t serial);
@@ -121,18 +121,46 @@ public:
     // The SD card, memory area, clock and seed/key service: runs `f` on the
     // state with the simulator's lock held, for knobs (each has a `mode`)
     // and inspection.  `f` must not call back into the simulator.
-    template <typename F> decltype(auto) with_sd_card(F &&f) { std::lock_guard lock(mu_); return f(sd_card_); }
-    template <typename F> decltype(auto) with_memory(F &&f) { std::lock_guard lock(mu_); return f(memory_); }
-    template <typename F> decltype(auto) with_clock(F &&f) { std::lock_guard lock(mu_); return f(clock_); }
-    template <typename F> decltype(auto) with_security(F &&f) { std::lock_guard lock(mu_); return f(security_); }
+    template <typename F> decltype(auto) with_sd_card(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(sd_card_);
+    }
+    template <typename F> decltype(auto) with_memory(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(memory_);
+    }
+    template <typename F> decltype(auto) with_clock(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(clock_);
+    }
+    template <typename F> decltype(auto) with_security(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(security_);
+    }
 
     // Option frames (sim/adapter_options.h), analogue and digital I/O
     // (sim/adapter_io.h) and K-line initialisations (sim/kline_init.h):
     // copies for inspection, and `with_` access for knobs (readings, key
     // bytes, responses) under the simulator's lock.
-    AdapterOptions adapter_options() const { std::lock_guard lock(mu_); return options_state_; }
-    template <typename F> decltype(auto) with_io(F &&f) { std::lock_guard lock(mu_); return f(io_); }
-    template <typename F> decltype(auto) with_kline_init(F &&f) { std::lock_guard lock(mu_); return f(kline_init_); }
+    AdapterOptions adapter_options() const
+    {
+        std::lock_guard lock(mu_);
+        return options_state_;
+    }
+    template <typename F> decltype(auto) with_io(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(io_);
+    }
+    template <typename F> decltype(auto) with_kline_init(F &&f)
+    {
+        std::lock_guard lock(mu_);
+        return f(kline_init_);
+    }
 
     // True once everything queued has been written to the terminal.
     bool wait_sent(std::chrono::milliseconds timeout);
@@ -141,7 +169,7 @@ public:
     // Bytes received that do not yet make a whole frame.
     size_t partial_bytes() const;
 
-private:
+  private:
     class ReplyContext;
     using Clock = OutputQueue::Clock;
 

@@ -5,8 +5,7 @@
  */
 #include "sim/simulator.h"
 
-namespace orvane::sim
-{
+namespace orvane::sim {
 
 BusDevices Simulator::bus_devices() const
 {
@@ -26,4 +25,4 @@ PeriodicSlots Simulator::periodic_slots() const
     return periodic_;
 }
 
-} // namespace orvane::sim
+}  // namespace orvane::sim

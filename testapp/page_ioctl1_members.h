@@ -11,32 +11,37 @@ void BuildIoControl1Page(QWidget *page);
 QLineEdit *CANDataRate = nullptr, *CANSamplePoint = nullptr, *CANSyncJumpWidth = nullptr,
           *ISO15765BlockSize = nullptr, *ISO15765SeparationTime = nullptr,
           *ISO15765BlockSizeOverride = nullptr, *ISO15765SeparationTimeOverride = nullptr,
-          *ISO15765WaitFrameMax = nullptr, *CANInterframeDelay = nullptr, *ISO15765TxDataLen = nullptr,
-          *ISO15765PadValue = nullptr, *CANFDDataRate = nullptr;
+          *ISO15765WaitFrameMax = nullptr, *CANInterframeDelay = nullptr,
+          *ISO15765TxDataLen = nullptr, *ISO15765PadValue = nullptr, *CANFDDataRate = nullptr;
 QPushButton *GetCANSetup = nullptr, *SetCANSetup = nullptr, *GetMSCANSetup = nullptr,
             *SetMSCANSetup = nullptr, *GetSPCANSetup = nullptr, *SetSPCANSetup = nullptr;
 // "ISO9141 / ISO14230".
-QLineEdit *ISODataRate = nullptr, *P1Min = nullptr, *P1Max = nullptr, *P2Min = nullptr, *P2Max = nullptr,
-          *P3Min = nullptr, *P3Max = nullptr, *P4Min = nullptr, *P4Max = nullptr, *W1Max = nullptr,
-          *W2Max = nullptr, *W3Max = nullptr, *W4Max = nullptr, *W5Max = nullptr, *T_IDLE = nullptr,
-          *T_INIL = nullptr, *T_WUP = nullptr, *DataBits = nullptr, *ISOParity = nullptr,
-          *ISONodeAddress = nullptr, *KW1 = nullptr, *KW2 = nullptr;
-QPushButton *GetISOSetup = nullptr, *SetISOSetup = nullptr, *ISOFiveBaud = nullptr, *ISOFastInit = nullptr;
+QLineEdit *ISODataRate = nullptr, *P1Min = nullptr, *P1Max = nullptr, *P2Min = nullptr,
+          *P2Max = nullptr, *P3Min = nullptr, *P3Max = nullptr, *P4Min = nullptr, *P4Max = nullptr,
+          *W1Max = nullptr, *W2Max = nullptr, *W3Max = nullptr, *W4Max = nullptr, *W5Max = nullptr,
+          *T_IDLE = nullptr, *T_INIL = nullptr, *T_WUP = nullptr, *DataBits = nullptr,
+          *ISOParity = nullptr, *ISONodeAddress = nullptr, *KW1 = nullptr, *KW2 = nullptr;
+QPushButton *GetISOSetup = nullptr, *SetISOSetup = nullptr, *ISOFiveBaud = nullptr,
+            *ISOFastInit = nullptr;
 // "SCI".
-QLineEdit *SCIDataRate = nullptr, *SCIT1 = nullptr, *SCIT2 = nullptr, *SCIT4 = nullptr, *SCIT5 = nullptr;
+QLineEdit *SCIDataRate = nullptr, *SCIT1 = nullptr, *SCIT2 = nullptr, *SCIT4 = nullptr,
+          *SCIT5 = nullptr;
 QPushButton *GetSCISetup = nullptr, *SetSCISetup = nullptr;
 // "J1850PWM".
-QLineEdit *J1850PWMDataRate = nullptr, *J1850PWMNodeAddress = nullptr, *J1850PWMNetworkLine = nullptr,
-          *J1850PWMFunctionalMsg = nullptr;
-QPushButton *GetJ1850PWMSetup = nullptr, *SetJ1850PWMSetup = nullptr, *J1850PWMAddFunctionalMsg = nullptr,
-            *J1850PWMDeleteFunctionalMsg = nullptr, *J1850PWMClearFunctionalMsg = nullptr;
+QLineEdit *J1850PWMDataRate = nullptr, *J1850PWMNodeAddress = nullptr,
+          *J1850PWMNetworkLine = nullptr, *J1850PWMFunctionalMsg = nullptr;
+QPushButton *GetJ1850PWMSetup = nullptr, *SetJ1850PWMSetup = nullptr,
+            *J1850PWMAddFunctionalMsg = nullptr, *J1850PWMDeleteFunctionalMsg = nullptr,
+            *J1850PWMClearFunctionalMsg = nullptr;
 // "J1850VPW".
 QLineEdit *J1850VPWDataRate = nullptr;
 QPushButton *GetJ1850VPWSetup = nullptr, *SetJ1850VPWSetup = nullptr;
 // The page's own boxes and buttons.
 QCheckBox *LoopBack = nullptr, *MsgTrigger = nullptr, *ISO15765LastSegmentTimestamp = nullptr,
-          *EnableBusErrors = nullptr, *AutomaticSuspendDisable = nullptr, *HSCANTermination = nullptr;
-QPushButton *ClearRX = nullptr, *ClearTX = nullptr, *ClearPeriodic = nullptr, *ClearFilter = nullptr;
+          *EnableBusErrors = nullptr, *AutomaticSuspendDisable = nullptr,
+          *HSCANTermination = nullptr;
+QPushButton *ClearRX = nullptr, *ClearTX = nullptr, *ClearPeriodic = nullptr,
+            *ClearFilter = nullptr;
 // "ISO9141 Pins" on "I/O Control (2)" (built by that page).
 QComboBox *ISO9141Pin = nullptr;
 

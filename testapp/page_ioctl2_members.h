@@ -16,7 +16,8 @@ QPushButton *ReadDIO = nullptr, *WriteDIO = nullptr;
 // "VuV1 Interface".
 QPushButton *VuV1Setup = nullptr, *VuV1Read = nullptr;
 std::array<QLineEdit *, 4> VuV1Ch{};
-QComboBox *VuV1Type = nullptr, *VuV1Address = nullptr, *VuV1Filter = nullptr;  // disabled, read by nothing
+QComboBox *VuV1Type = nullptr, *VuV1Address = nullptr,
+          *VuV1Filter = nullptr;  // disabled, read by nothing
 
 void ADCReadClick();
 void ReadDIOClick();

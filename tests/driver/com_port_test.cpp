@@ -31,7 +31,7 @@ constexpr uint32_t kPort = 3;
 constexpr int kPatienceMs = 20000;  // only a broken driver waits this long
 
 class ComPortTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char tmpl[] = "/tmp/comdrvr_test.XXXXXX";
@@ -114,7 +114,7 @@ Bytes pattern(size_t size)
 }
 
 class RecordingClock : public platform::Clock {
-public:
+  public:
     uint32_t tick_count() override { return now; }
     void sleep_ms(uint32_t ms) override
     {
@@ -285,9 +285,9 @@ TEST_F(ComPortTest, SettingsReadBackAsSet)
     EXPECT_EQ(got.XonXoff, 1);
 
     // Settings the line cannot take are refused and change nothing.
-    for (DRVSETTINGS bad : {DRVSETTINGS{0, 8, 0, 0, 1, 0, 0}, DRVSETTINGS{9600, 9, 0, 0, 1, 0, 0},
-                            DRVSETTINGS{9600, 8, 5, 0, 1, 0, 0},
-                            DRVSETTINGS{9600, 8, 0, 3, 1, 0, 0}}) {
+    for (DRVSETTINGS bad :
+         {DRVSETTINGS{0, 8, 0, 0, 1, 0, 0}, DRVSETTINGS{9600, 9, 0, 0, 1, 0, 0},
+          DRVSETTINGS{9600, 8, 5, 0, 1, 0, 0}, DRVSETTINGS{9600, 8, 0, 3, 1, 0, 0}}) {
         EXPECT_EQ(com_ioctl(&h, COM_IOCTL_SET_SETTINGS, &bad, nullptr), COM_ERR_STATE);
         EXPECT_EQ(comdrvr::last_error(), EINVAL);
         DRVSETTINGS after{};

@@ -69,9 +69,9 @@ TEST(Records, LayoutIsTheSameInEveryBuild)
 TEST(IdentifierNames, EveryKindIsCompleteAndUnambiguous)
 {
     const std::pair<IdKind, size_t> expected[] = {
-        {IdKind::Status, 27},      {IdKind::Protocol, 24},    {IdKind::ConnectFlag, 8},
-        {IdKind::TxFlag, 8},       {IdKind::RxStatus, 7},     {IdKind::Ioctl, 33},
-        {IdKind::ConfigParam, 47}, {IdKind::DeviceInfo, 16},  {IdKind::ProtocolInfo, 14},
+        {IdKind::Status, 27},      {IdKind::Protocol, 24},   {IdKind::ConnectFlag, 8},
+        {IdKind::TxFlag, 8},       {IdKind::RxStatus, 7},    {IdKind::Ioctl, 33},
+        {IdKind::ConfigParam, 47}, {IdKind::DeviceInfo, 16}, {IdKind::ProtocolInfo, 14},
         {IdKind::FilterType, 3},   {IdKind::ProgVoltage, 2},
     };
     size_t total = 0;

@@ -39,7 +39,8 @@ Frame read_request(uint32_t address, uint32_t length, uint8_t flags)
     return Frame(0xE0, 2, 0, data, flags);
 }
 
-Frame write_request(uint32_t address, const std::vector<uint8_t> &bytes, size_t offset, uint32_t length)
+Frame write_request(uint32_t address, const std::vector<uint8_t> &bytes, size_t offset,
+                    uint32_t length)
 {
     auto data = mem_rw(address, length);
     data.insert(data.end(), bytes.begin() + offset, bytes.begin() + offset + length);
@@ -52,9 +53,9 @@ TEST_F(AdapterMemoryClockTest, MemoryRoundTripsInPiecesThatFitAFrame)
 {
     const auto bytes = pattern(150, 3);
     ASSERT_EQ(lib().WriteMem(0x1000, 150, bytes.data(), 0), 0) << lib().last_error();
-    EXPECT_EQ(sim().log().frames(),
-              (std::vector<Frame>{write_request(0x1000, bytes, 0, 60), write_request(0x103C, bytes, 60, 60),
-                                  write_request(0x1078, bytes, 120, 30)}));
+    EXPECT_EQ(sim().log().frames(), (std::vector<Frame>{write_request(0x1000, bytes, 0, 60),
+                                                        write_request(0x103C, bytes, 60, 60),
+                                                        write_request(0x1078, bytes, 120, 30)}));
     sim().with_memory([&](AdapterMemory &m) {
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), m.bytes.begin() + 0x1000));
     });
@@ -98,7 +99,9 @@ TEST_F(AdapterMemoryClockTest, ClockRoundTripsAsLaid)
     ASSERT_EQ(lib().WriteRTC(&set), 0) << lib().last_error();
     const std::vector<uint8_t> wire{0xFB, 0xFF, 0xFF, 0xFF, 0xEF, 0x07, 12, 31, 23, 59, 58, 0xA5};
     EXPECT_EQ(sim().log().frames(), (std::vector<Frame>{Frame(0xF0, 3, 14, wire)}));
-    sim().with_clock([&](AdapterClock &c) { EXPECT_TRUE(std::equal(wire.begin(), wire.end(), c.value.begin())); });
+    sim().with_clock([&](AdapterClock &c) {
+        EXPECT_TRUE(std::equal(wire.begin(), wire.end(), c.value.begin()));
+    });
 
     RTC_DAY_TIME got{};
     ASSERT_EQ(lib().ReadRTC(&got), 0) << lib().last_error();

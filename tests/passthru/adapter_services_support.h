@@ -22,7 +22,7 @@ namespace tenq_test {
 using orvane::sim::Frame;
 
 class AdapterServicesTest : public orvane::sim::SimFixture {
-protected:
+  protected:
     static constexpr uint32_t kPort = 7;
 
     // Starts the simulated adapter, opens the library on it and clears the
@@ -52,14 +52,14 @@ protected:
     // query gets the version reply, not a reply left over from before.
     void expect_link_in_step()
     {
-        auto read_version = lib().bind<int32_t (*)(uint32_t, char *, char *, char *)>(
-            "PassThruReadVersion");
+        auto read_version =
+            lib().bind<int32_t (*)(uint32_t, char *, char *, char *)>("PassThruReadVersion");
         char firmware[80] = {}, dll[80] = {}, api[80] = {};
         EXPECT_EQ(read_version(kPort, firmware, dll, api), 0) << lib().last_error();
         EXPECT_NE(firmware[0], '\0');
     }
 
-private:
+  private:
     std::unique_ptr<Library> lib_;
 };
 
@@ -75,13 +75,15 @@ inline std::vector<uint8_t> pattern(size_t size, uint8_t salt = 0)
 inline void write_pc_file(const std::string &path, const std::vector<uint8_t> &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<uint8_t> read_pc_file(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 // A name frame's data: the text and its terminator.

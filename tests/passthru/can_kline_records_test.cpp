@@ -12,7 +12,7 @@ using namespace tenq_test;
 namespace {
 
 class RecordsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { reset_receive_state(); }
 
     static Records can(const std::vector<tenq::JMSG> &frames, uint32_t connect_flags = 0,
@@ -58,14 +58,16 @@ protected:
 TEST_F(RecordsTest, CanRecordsAlwaysBeginWithAFourByteIdentifier)
 {
     const auto payload = counting(8, 0x10);
-    auto r = can({
-        bus_frame(0x10, bytes_of({{0x07, 0xE8}, payload})),
-        bus_frame(0x10, bytes_of({{0x07, 0xE0}, payload}), 0, tenq::JMSG_TYPE_DATA),
-        bus_frame(0x10, bytes_of({{0x07, 0xE8}, counting(16)}), 0x03),
-        bus_frame(0x10, bytes_of({{0x07, 0xE8}, counting(12)}), 0x01),
-        bus_frame(0x10, bytes_of({{0x18, 0xDA, 0xF1, 0x10}, payload}), 0x10),
-        bus_frame(0x10, bytes_of({{0x07, 0xE8}, payload}), 0x40),
-    }, CAN_ID_BOTH);
+    auto r = can(
+        {
+            bus_frame(0x10, bytes_of({{0x07, 0xE8}, payload})),
+            bus_frame(0x10, bytes_of({{0x07, 0xE0}, payload}), 0, tenq::JMSG_TYPE_DATA),
+            bus_frame(0x10, bytes_of({{0x07, 0xE8}, counting(16)}), 0x03),
+            bus_frame(0x10, bytes_of({{0x07, 0xE8}, counting(12)}), 0x01),
+            bus_frame(0x10, bytes_of({{0x18, 0xDA, 0xF1, 0x10}, payload}), 0x10),
+            bus_frame(0x10, bytes_of({{0x07, 0xE8}, payload}), 0x40),
+        },
+        CAN_ID_BOTH);
     ASSERT_EQ(r.count(), 6u);
     EXPECT_EQ(r[0].ProtocolID, 5u);
     EXPECT_EQ(r.data(0), bytes_of({{0, 0, 0x07, 0xE8}, payload}));
@@ -185,8 +187,9 @@ TEST_F(RecordsTest, KLineFiltersOfAnyTypeDecideAndTheFirstMatchWins)
     // A mask longer than the message (its checksum byte still on) compares
     // the missing bytes as 0.
     reset_receive_state();
-    set_filter(0, PASS_FILTER, tenq::JMSG_ISO9141, std::vector<uint8_t>(10, 0xFF),
-               bytes_of({with_checksum({0x48, 0x6B, 0x10, 0x41, 0x00}), std::vector<uint8_t>(4, 0)}));
+    set_filter(
+        0, PASS_FILTER, tenq::JMSG_ISO9141, std::vector<uint8_t>(10, 0xFF),
+        bytes_of({with_checksum({0x48, 0x6B, 0x10, 0x41, 0x00}), std::vector<uint8_t>(4, 0)}));
     EXPECT_EQ(feed_kline(wanted).count(), 1u);
     EXPECT_EQ(feed_kline(other).count(), 0u);
 }

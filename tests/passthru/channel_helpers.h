@@ -12,8 +12,7 @@
 #include "sim/simulator.h"
 #include "tests/passthru/write_test_support.h"
 
-namespace tenq_test
-{
+namespace tenq_test {
 
 // The flags last, as most of these tests leave them zero.
 inline PASSTHRU_MSG make_msg(uint32_t protocol, const std::vector<uint8_t> &data,
@@ -66,4 +65,4 @@ frames_before_fence(orvane::sim::Simulator &sim, size_t from, const orvane::sim:
     return out;
 }
 
-} // namespace tenq_test
+}  // namespace tenq_test

@@ -6,8 +6,8 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "passthru/filter_table.h"
 #include "passthru/periodic_msgs.h"
 #include "tests/passthru/channel_helpers.h"
@@ -16,11 +16,9 @@
 using tenq_test::FakePort;
 using tenq_test::make_msg;
 
-namespace
-{
+namespace {
 
-class ChannelSendFailure : public ::testing::Test
-{
+class ChannelSendFailure : public ::testing::Test {
   protected:
     void SetUp() override
     {
@@ -40,7 +38,7 @@ class ChannelSendFailure : public ::testing::Test
     FakePort port;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ChannelSendFailure, StartFrameFailureLeavesTheChannelUnconnectedButSetupFailureDoesNot)
 {
@@ -50,7 +48,7 @@ TEST_F(ChannelSendFailure, StartFrameFailureLeavesTheChannelUnconnectedButSetupF
     EXPECT_STREQ(tenq::LastError, "PassThruConnect: JmsgSendCmd returned 7");
     EXPECT_EQ(ch, 0u);
     EXPECT_FALSE(tenq::ChannelConnected(6));
-    EXPECT_EQ(tenq::CANSetup.iso15765_pad_value, 0xCC); // the block was set all the same
+    EXPECT_EQ(tenq::CANSetup.iso15765_pad_value, 0xCC);  // the block was set all the same
 
     fail_sends(1);
     EXPECT_EQ(PassThruConnect(7, ISO15765, 0, 500000, &ch), STATUS_NOERROR);
@@ -66,7 +64,7 @@ TEST_F(ChannelSendFailure, ArgumentsAreRefusedBeforeAnythingIsSent)
     EXPECT_STREQ(tenq::LastError, "PassThruConnect null pointer to channel ID");
     std::strcpy(tenq::LastError, "No Error");
     EXPECT_EQ(PassThruConnect(8, CAN, 0, 500000, &ch), ERR_INVALID_DEVICE_ID);
-    EXPECT_STREQ(tenq::LastError, "No Error"); // no line for a wrong device
+    EXPECT_STREQ(tenq::LastError, "No Error");  // no line for a wrong device
     EXPECT_EQ(PassThruConnect(7, J1850PWM, 0, 10400, &ch), ERR_NOT_SUPPORTED);
     EXPECT_STREQ(tenq::LastError, "PassThruConnect protocol not supported");
     EXPECT_EQ(PassThruConnect(7, SPISO15765, 0, 500000, &ch), ERR_INVALID_PROTOCOL_ID);
@@ -88,7 +86,7 @@ TEST_F(ChannelSendFailure, FilterAndPeriodicSlotsStayFreeWhenTheirFramesCannotBe
     ASSERT_EQ(PassThruConnect(7, CAN, 0, 500000, &ch), STATUS_NOERROR);
     PASSTHRU_MSG m = make_msg(CAN, {0, 0, 7, 0xE8});
     uint32_t id = 1234;
-    fail_sends(2); // the receive clear (only logged), then the filter frames
+    fail_sends(2);  // the receive clear (only logged), then the filter frames
     EXPECT_EQ(PassThruStartMsgFilter(ch, PASS_FILTER, &m, &m, nullptr, &id), ERR_FAILED);
     EXPECT_STREQ(tenq::LastError, "PassThruStartMsgFilter failed");
     EXPECT_EQ(id, 1234u);
@@ -103,9 +101,9 @@ TEST_F(ChannelSendFailure, FilterAndPeriodicSlotsStayFreeWhenTheirFramesCannotBe
     ASSERT_EQ(PassThruStartPeriodicMsg(ch, &m, &id, 100), STATUS_NOERROR);
     fail_sends(1);
     EXPECT_EQ(PassThruStopPeriodicMsg(ch, id), ERR_FAILED);
-    EXPECT_EQ(tenq::jmsg_periodic_msg[id].size, 2); // still running in the adapter
+    EXPECT_EQ(tenq::jmsg_periodic_msg[id].size, 2);  // still running in the adapter
 
-    fail_sends(2); // the sweep's stop of that slot (ignored), then the device stop
+    fail_sends(2);  // the sweep's stop of that slot (ignored), then the device stop
     EXPECT_EQ(PassThruDisconnect(ch), ERR_FAILED);
     EXPECT_STREQ(tenq::LastError, "PassThruDisconnect: JmsgSendCmd returned 7");
     EXPECT_FALSE(tenq::ChannelConnected(5));

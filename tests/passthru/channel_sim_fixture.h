@@ -15,16 +15,14 @@
 #include "passthru/debug.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/link.h"
-#include "passthru/periodic_msgs.h"
 #include "passthru/link/rings.h"
+#include "passthru/periodic_msgs.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/channel_helpers.h"
 
-namespace tenq_test
-{
+namespace tenq_test {
 
-class ChannelSimTest : public orvane::sim::SimFixture
-{
+class ChannelSimTest : public orvane::sim::SimFixture {
   protected:
     void SetUp() override
     {
@@ -83,4 +81,4 @@ class ChannelSimTest : public orvane::sim::SimFixture
     orvane::sim::Simulator *sim_ = nullptr;
 };
 
-} // namespace tenq_test
+}  // namespace tenq_test

@@ -13,8 +13,7 @@ using tenq_test::eventually;
 using tenq_test::make_msg;
 using tenq_test::msg_bytes;
 
-namespace
-{
+namespace {
 
 std::vector<uint8_t> le32(uint32_t v)
 {
@@ -42,8 +41,7 @@ std::vector<uint8_t> kline_block(uint32_t baud)
     return b;
 }
 
-class ChannelsEndToEnd : public tenq_test::LibrarySimTest
-{
+class ChannelsEndToEnd : public tenq_test::LibrarySimTest {
   protected:
     void SetUp() override
     {
@@ -52,7 +50,7 @@ class ChannelsEndToEnd : public tenq_test::LibrarySimTest
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ChannelsEndToEnd, ConnectsGiveTheirChannelsAndTheAdapterTheDefaultBlocks)
 {
@@ -109,7 +107,7 @@ TEST_F(ChannelsEndToEnd, DisconnectStopsTheChannelsSlotsAndItsDevice)
     ASSERT_EQ(lib.StartPeriodicMsg(iso9141, &k, &periodic3, 2000), 0);
     EXPECT_EQ(filter, 0u);
     ASSERT_TRUE(eventually([&] { return sim().periodic_slots().slots[periodic3].used(); }));
-    EXPECT_EQ(sim().bus_devices().setup_blocks.at(0x90)[5], 0x40); // Ford init
+    EXPECT_EQ(sim().bus_devices().setup_blocks.at(0x90)[5], 0x40);  // Ford init
 
     // Channel 3's disconnect takes the K-line slots of channel 4 too.
     ASSERT_EQ(lib.Disconnect(iso9141), 0);
@@ -119,7 +117,7 @@ TEST_F(ChannelsEndToEnd, DisconnectStopsTheChannelsSlotsAndItsDevice)
     EXPECT_FALSE(sim().periodic_slots().slots[periodic3].used());
     EXPECT_EQ(lib.Disconnect(iso9141), 8);
     EXPECT_EQ(lib.last_error(), "PassThruDisconnect invalid ChannelID (3)");
-    EXPECT_EQ(lib.Disconnect(iso14230), 0); // channel 4 stayed connected
+    EXPECT_EQ(lib.Disconnect(iso14230), 0);  // channel 4 stayed connected
 }
 
 TEST_F(ChannelsEndToEnd, SixtyFourFiltersFillTheTableFromTheTop)

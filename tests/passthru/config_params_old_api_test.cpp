@@ -13,12 +13,9 @@ using namespace tenq;
 #error "this test must be built against the older API variant"
 #endif
 
-namespace
-{
-class OldApiConfigTest : public tenq_test::IoctlUnitTest
-{
-};
-} // namespace
+namespace {
+class OldApiConfigTest : public tenq_test::IoctlUnitTest {};
+}  // namespace
 
 TEST_F(OldApiConfigTest, PTimesPassUnchanged)
 {

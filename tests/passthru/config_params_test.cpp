@@ -15,13 +15,11 @@ using orvane::sim::Frame;
 using tenq_test::config_list;
 using tenq_test::written_frames;
 
-namespace
-{
+namespace {
 
 constexpr uint32_t kUntouched = 0xDEADBEEF;
 
-class ConfigParamsTest : public tenq_test::IoctlUnitTest
-{
+class ConfigParamsTest : public tenq_test::IoctlUnitTest {
   protected:
     void SetUp() override
     {
@@ -63,7 +61,7 @@ orvane::sim::KLineSetupBlock kline_block(const Frame &f)
     return b.value_or(orvane::sim::KLineSetupBlock{});
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(ConfigParamsTest, GetGivesTheConnectDefaultsOfEachGroup)
 {
@@ -100,12 +98,12 @@ TEST_F(ConfigParamsTest, EachBlockParameterReachesItsFieldAndSendsItsUnitsBlock)
         uint32_t channel;
         uint32_t parameter;
         uint32_t value;
-        uint8_t device; // where the block must go
+        uint8_t device;  // where the block must go
         uint32_t read_back;
     };
     const Case cases[] = {
-        {6, ISO15765_PAD_VALUE, 0x1AA, 0x20, 0xAA}, // stored in the field's width
-        {6, HS_CAN_TERMINATION, 1, 0x10, 1},        // CAN group on the ISO channel: CAN device
+        {6, ISO15765_PAD_VALUE, 0x1AA, 0x20, 0xAA},  // stored in the field's width
+        {6, HS_CAN_TERMINATION, 1, 0x10, 1},         // CAN group on the ISO channel: CAN device
         {12, ISO15765_BS, 8, 0x40, 8},
         {12, ISO15765_STMIN, 20, 0x40, 20},
         {6, BS_TX, 4, 0x20, 4},
@@ -271,7 +269,7 @@ TEST_F(ConfigParamsTest, OptionFramesCarryWhatEachOptionSays)
     // Frame 0 is built from both of its flags after each change.
     ASSERT_EQ(set(0, {{LOOPBACK, 1}}), STATUS_NOERROR);
     ASSERT_EQ(set(5, {{MSG_TRIGGER, 1}}), STATUS_NOERROR);
-    ASSERT_EQ(set(5, {{LOOPBACK, 2}}), STATUS_NOERROR); // anything but 1 is off
+    ASSERT_EQ(set(5, {{LOOPBACK, 2}}), STATUS_NOERROR);  // anything but 1 is off
     // Frame 7 carries the changed option's own bit only.
     ASSERT_EQ(set(6, {{BUS_ERROR_MSGS, 1}}), STATUS_NOERROR);
     ASSERT_EQ(set(6, {{AUTOMATIC_SUSPEND, 0}}), STATUS_NOERROR);

@@ -10,12 +10,9 @@
 
 using orvane::sim::Frame;
 
-namespace
-{
-class OldApiConnect : public orvane::sim::SimFixture
-{
-};
-} // namespace
+namespace {
+class OldApiConnect : public orvane::sim::SimFixture {};
+}  // namespace
 
 TEST_F(OldApiConnect, UsesTheUsualRatesAndSendsOnlyTheKLineBlock)
 {
@@ -25,7 +22,7 @@ TEST_F(OldApiConnect, UsesTheUsualRatesAndSendsOnlyTheKLineBlock)
     tenq::CANSetup.fd_baud_rate = 1234567;
     tenq::CANSetup.termination = 1;
     ASSERT_TRUE(sim.log().wait_for_count(3, std::chrono::seconds(10)));
-    const size_t from = 3; // after the device search's stop and two queries
+    const size_t from = 3;  // after the device search's stop and two queries
 
     uint32_t ch = 0;
     ASSERT_EQ(PassThruConnect(ISO15765, CAN_PASSIVE, &ch), STATUS_NOERROR);
@@ -48,7 +45,7 @@ TEST_F(OldApiConnect, UsesTheUsualRatesAndSendsOnlyTheKLineBlock)
         tenq_test::frames_before_fence(sim, from, Frame(0xF0, 2, 13));
     ASSERT_TRUE(sent.has_value());
     ASSERT_EQ(sent->size(), 4u);
-    EXPECT_EQ((*sent)[0], Frame(0x20, 0, 0, {}, 0x20)); // passive start, no block before it
+    EXPECT_EQ((*sent)[0], Frame(0x20, 0, 0, {}, 0x20));  // passive start, no block before it
     EXPECT_EQ((*sent)[1].dev, 0x90);
     EXPECT_EQ((*sent)[1].type, 7);
     EXPECT_EQ((*sent)[2], Frame(0x90, 0, 0));
@@ -56,7 +53,7 @@ TEST_F(OldApiConnect, UsesTheUsualRatesAndSendsOnlyTheKLineBlock)
     const std::vector<uint8_t> block = sim.bus_devices().setup_blocks.at(0x90);
     ASSERT_EQ(block.size(), 56u);
     EXPECT_EQ(std::vector<uint8_t>(block.begin(), block.begin() + 6),
-              (std::vector<uint8_t>{0xA0, 0x28, 0x00, 0x00, 0x33, 0x80})); // 10400, no checksum
+              (std::vector<uint8_t>{0xA0, 0x28, 0x00, 0x00, 0x33, 0x80}));  // 10400, no checksum
     EXPECT_EQ(sim.bus_devices().setup_blocks.count(0x10), 0u);
     EXPECT_EQ(tenq::ISO9141NoChecksum, 1u);
 }

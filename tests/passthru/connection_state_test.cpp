@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "j2534.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "passthru/link/link.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/fake_port.h"

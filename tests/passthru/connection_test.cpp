@@ -22,7 +22,7 @@ namespace {
 
 // Captures what the library writes to standard error (its message box).
 class StderrCapture {
-public:
+  public:
     StderrCapture()
     {
         std::fflush(stderr);
@@ -47,7 +47,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void restore()
     {
         if (saved_ >= 0) {
@@ -188,7 +188,8 @@ TEST_F(ConnectionTest, IotNumberStopsEverySearch)
 TEST_F(ConnectionTest, IotNumberFromTheRegistryStopsTheSearchToo)
 {
     auto &sim = start_sim(7);
-    tenq_test::write_device_entry(root(), "Name=\"orvane-iot\"\nIOT=\"0012\"\nSuppressPopups=\"\"\n");
+    tenq_test::write_device_entry(root(),
+                                  "Name=\"orvane-iot\"\nIOT=\"0012\"\nSuppressPopups=\"\"\n");
     Library lib;
     uint32_t id = 5;
     EXPECT_EQ(lib.Open("COM7", &id), 8);
@@ -218,7 +219,8 @@ TEST_F(ConnectionTest, CloseOfAClosedLibrarySearchesFirst)
 TEST_F(ConnectionTest, DebugLinesReachTheListener)
 {
     start_sim(5);
-    tenq_test::write_device_entry(root(), "# written by the test\nName=\"Orvane-FD\"\nDebug=\"1\"\n");
+    tenq_test::write_device_entry(root(),
+                                  "# written by the test\nName=\"Orvane-FD\"\nDebug=\"1\"\n");
     tenq_test::DebugListener listener(8609);
     Library lib;
     uint32_t id = 0;

@@ -19,9 +19,17 @@ struct WriteResult {
 };
 
 class FakePort {
-public:
-    FakePort() { instance() = this; tenq::SetPortOps(&kOps); }
-    ~FakePort() { tenq::SetPortOps(nullptr); instance() = nullptr; }
+  public:
+    FakePort()
+    {
+        instance() = this;
+        tenq::SetPortOps(&kOps);
+    }
+    ~FakePort()
+    {
+        tenq::SetPortOps(nullptr);
+        instance() = nullptr;
+    }
 
     std::deque<std::vector<uint8_t>> reads;  // one entry per com_read call
     std::deque<WriteResult> write_results;   // default: everything written
@@ -41,8 +49,12 @@ public:
         return out;
     }
 
-private:
-    static FakePort *&instance() { static FakePort *p = nullptr; return p; }
+  private:
+    static FakePort *&instance()
+    {
+        static FakePort *p = nullptr;
+        return p;
+    }
 
     static int32_t open(int32_t *h, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
     {
@@ -135,14 +147,14 @@ inline std::vector<uint8_t> frame(uint8_t dev, uint8_t op, uint8_t type, uint8_t
 // A debug listener on an ephemeral port, connected as the library's debug
 // channel; collects the lines the library sends.
 class DebugListener {
-public:
+  public:
     explicit DebugListener(uint16_t port = 0);  // 0: any free port
     ~DebugListener();
     // Every complete line received so far (without "\r\n"); waits briefly for more.
     std::vector<std::string> lines();
     uint16_t port() const { return port_; }
 
-private:
+  private:
     int listen_fd_ = -1;
     int conn_fd_ = -1;
     uint16_t port_ = 0;

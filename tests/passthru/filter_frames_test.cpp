@@ -6,15 +6,14 @@
 
 #include "j2534.h"
 #include "passthru/filter_table.h"
-#include "tests/passthru/channel_helpers.h"
 #include "passthru/transmit/filter_frame.h"
+#include "tests/passthru/channel_helpers.h"
 
 using namespace tenq;
 using tenq_test::counting;
 using tenq_test::make_msg;
 
-namespace
-{
+namespace {
 
 struct Built {
     int32_t rc;
@@ -32,7 +31,7 @@ Built build(uint32_t channel, uint8_t type, const PASSTHRU_MSG &msg,
 
 const FlowControlBytes kDefaultFlow{0, 0, 8, 0xCC};
 
-} // namespace
+}  // namespace
 
 TEST(FilterFrames, ElevenBitIdentifiersLoseTheirZeroBytesAndFlagsFollowTxFlags)
 {
@@ -56,7 +55,7 @@ TEST(FilterFrames, ElevenBitIdentifiersLoseTheirZeroBytesAndFlagsFollowTxFlags)
         {CAN_29BIT_ID, 0x10, 4},
         {CAN_FD_FRAME, 0x01, 2},
         {CAN_FD_FRAME | CAN_FD_BRS, 0x03, 2},
-        {CAN_FD_BRS, 0x00, 2}, // a bit-rate switch without FD means nothing
+        {CAN_FD_BRS, 0x00, 2},  // a bit-rate switch without FD means nothing
         {CAN_29BIT_ID | CAN_FD_FRAME | CAN_FD_BRS, 0x13, 4},
     };
     for (const Case &c : cases) {
@@ -78,7 +77,7 @@ TEST(FilterFrames, KLineBytesGoAsTheyAre)
     EXPECT_EQ(b.frame.flags, 0);
     EXPECT_EQ(b.data(), (std::vector<uint8_t>{0x48, 0x6B, 0x10}));
 
-    b = build(3, JMSG_TYPE_MASK, make_msg(ISO9141, {})); // pass-all K-line filter
+    b = build(3, JMSG_TYPE_MASK, make_msg(ISO9141, {}));  // pass-all K-line filter
     ASSERT_EQ(b.rc, STATUS_NOERROR);
     EXPECT_EQ(b.frame.size, 0);
 }
@@ -123,8 +122,10 @@ TEST(FilterFrames, MessagesNoFrameCanCarryAreRefused)
     // 68 data bytes after trimming fit; one more does not.
     EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(70))).rc, STATUS_NOERROR);
     EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(71))).rc, ERR_INVALID_MSG);
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(68), CAN_29BIT_ID)).rc, STATUS_NOERROR);
-    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(69), CAN_29BIT_ID)).rc, ERR_INVALID_MSG);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(68), CAN_29BIT_ID)).rc,
+              STATUS_NOERROR);
+    EXPECT_EQ(build(5, JMSG_TYPE_MASK, make_msg(CAN, counting(69), CAN_29BIT_ID)).rc,
+              ERR_INVALID_MSG);
     EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, counting(68))).rc, STATUS_NOERROR);
     EXPECT_EQ(build(3, JMSG_TYPE_MASK, make_msg(ISO9141, counting(69))).rc, ERR_INVALID_MSG);
     // A CAN message without its four identifier bytes.
@@ -143,8 +144,9 @@ TEST(FilterFrames, MessagesNoFrameCanCarryAreRefused)
     EXPECT_EQ(b.rc, STATUS_NOERROR);
     EXPECT_EQ(b.frame.size, 68);
     // Past 64 bytes no CAN length is left, so padding would run to 255.
-    EXPECT_EQ(build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, counting(66), ISO15765_FRAME_PAD), &wide).rc,
-              ERR_INVALID_MSG);
+    EXPECT_EQ(
+        build(6, JMSG_TYPE_FLOW, make_msg(ISO15765, counting(66), ISO15765_FRAME_PAD), &wide).rc,
+        ERR_INVALID_MSG);
 
     PASSTHRU_MSG huge = make_msg(CAN, counting(8));
     huge.DataSize = 0xFFFFFFFFu;

@@ -12,11 +12,9 @@ using tenq_test::eventually;
 using tenq_test::make_msg;
 using tenq_test::msg_bytes;
 
-namespace
-{
+namespace {
 
-class FilterStartTest : public tenq_test::ChannelSimTest
-{
+class FilterStartTest : public tenq_test::ChannelSimTest {
   protected:
     uint32_t start(uint32_t channel, uint32_t type, PASSTHRU_MSG mask, PASSTHRU_MSG pattern,
                    PASSTHRU_MSG *flow = nullptr)
@@ -34,7 +32,7 @@ Frame bus_frame(uint8_t dev, std::vector<uint8_t> data)
     return Frame(dev, 2, 0, std::move(data));
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(FilterStartTest, PassFilterDecidesWhichFramesEnterTheCanRing)
 {
@@ -46,7 +44,7 @@ TEST_F(FilterStartTest, PassFilterDecidesWhichFramesEnterTheCanRing)
     const orvane::sim::FilterSlot slot = sim().filter_slots().slots[63];
     EXPECT_EQ(slot.mask, Frame(0x10, 3, 1, {0xFF, 0xFF}, 0, 63));
     EXPECT_EQ(slot.pattern, Frame(0x10, 3, 2, {0x07, 0xE8}, 0, 63));
-    EXPECT_EQ(slot.flow, Frame(0x10, 3, 3, {}, 0, 63)); // no flow control: an empty third frame
+    EXPECT_EQ(slot.flow, Frame(0x10, 3, 3, {}, 0, 63));  // no flow control: an empty third frame
 
     sim().inject(bus_frame(0x10, {0x07, 0xE9, 0x02, 0x41, 0x0D}));
     sim().inject(bus_frame(0x10, {0x07, 0xE8, 0x03, 0x41, 0x0D, 0x20}));
@@ -89,17 +87,17 @@ TEST_F(FilterStartTest, FlowMessageWithItsOwnLengthSetsTheChannelsTransmitLength
     PASSTHRU_MSG flow =
         make_msg(MSISO15765, {0x18, 0xDA, 0xF1, 0x10},
                  ISO15765_FRAME_PAD | FD_TX_LENGTH_IN_MSG | CAN_29BIT_ID | CAN_FD_FRAME);
-    flow.ExtraDataIndex = 0x140; // low byte 0x40: 64
+    flow.ExtraDataIndex = 0x140;  // low byte 0x40: 64
     const PASSTHRU_MSG mask = make_msg(MSISO15765, {0xFF, 0xFF, 0xFF, 0xFF}, CAN_29BIT_ID);
     const PASSTHRU_MSG pattern = make_msg(MSISO15765, {0x18, 0xDA, 0x10, 0xF1}, CAN_29BIT_ID);
     start(ch, FLOW_CONTROL_FILTER, mask, pattern, &flow);
     EXPECT_EQ(tenq::MSCANSetup.iso15765_tx_data_length, 64);
-    EXPECT_EQ(tenq::CANSetup.iso15765_tx_data_length, 0); // controller 1 untouched
+    EXPECT_EQ(tenq::CANSetup.iso15765_tx_data_length, 0);  // controller 1 untouched
     ASSERT_TRUE(eventually([&] { return sim().filter_slots().slots[0].flow.type == 3; }));
     const Frame sent = sim().filter_slots().slots[0].flow;
     EXPECT_EQ(sent.dev, 0x40);
     EXPECT_EQ(sent.flags, 0x11);
-    EXPECT_EQ(sent.data.size(), 12u); // three PCI bytes behind the identifier grow to 8
+    EXPECT_EQ(sent.data.size(), 12u);  // three PCI bytes behind the identifier grow to 8
 }
 
 TEST_F(FilterStartTest, SlotsFillFromEachEndAndBelongToTheirDevice)
@@ -252,12 +250,12 @@ TEST_F(FilterStartTest, StartAndStopClearTheChannelsReceiveBuffer)
     uint32_t id = 0;
     ASSERT_EQ(PassThruStartMsgFilter(iso, PASS_FILTER, &m, &m, nullptr, &id), STATUS_NOERROR);
     EXPECT_EQ(tenq::ISO15765Buffer.Count, 0u);
-    EXPECT_EQ(tenq::ISO15765Buffer.Overflow, 1u); // reported by the reader, not lost here
+    EXPECT_EQ(tenq::ISO15765Buffer.Overflow, 1u);  // reported by the reader, not lost here
     EXPECT_EQ(tenq::CANBuffer.Count, 1u);
     std::optional<std::vector<Frame>> sent = sent_since(from);
     ASSERT_TRUE(sent.has_value());
     ASSERT_EQ(sent->size(), 4u);
-    EXPECT_EQ(sent->front(), Frame(0x10, 0, 12)); // the clear goes to the controller
+    EXPECT_EQ(sent->front(), Frame(0x10, 0, 12));  // the clear goes to the controller
 
     // The K-line ring is cleared without a frame; other channels are refused.
     tenq::RingAppend(tenq::ISO9141Buffer, junk);

@@ -14,10 +14,10 @@ namespace {
 std::vector<uint8_t> sample_stream()
 {
     std::vector<uint8_t> s;
-    for (const auto &f : {frame(0xF0, 2, 13, 0, {0x02, 0x06}),
-                          frame(0x10, 2, 0, 0x10, {0x18, 0xDA, 0xF1, 0x10, 0x02, 0x3E, 0x00}),
-                          frame(0xF0, 1, 0, 0),
-                          frame(0x90, 2, 0, 0x80, std::vector<uint8_t>(68, 0xA5))})
+    for (const auto &f :
+         {frame(0xF0, 2, 13, 0, {0x02, 0x06}),
+          frame(0x10, 2, 0, 0x10, {0x18, 0xDA, 0xF1, 0x10, 0x02, 0x3E, 0x00}), frame(0xF0, 1, 0, 0),
+          frame(0x90, 2, 0, 0x80, std::vector<uint8_t>(68, 0xA5))})
         s.insert(s.end(), f.begin(), f.end());
     return s;
 }

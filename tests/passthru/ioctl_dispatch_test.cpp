@@ -9,8 +9,8 @@
 
 #include "passthru/filter_table.h"
 #include "passthru/link/link.h"
-#include "passthru/periodic_msgs.h"
 #include "passthru/link/rings.h"
+#include "passthru/periodic_msgs.h"
 #include "tests/passthru/ioctl_test_support.h"
 
 using namespace tenq;
@@ -18,12 +18,9 @@ using orvane::sim::Frame;
 using tenq_test::frame;
 using tenq_test::written_frames;
 
-namespace
-{
+namespace {
 
-class IoctlTest : public tenq_test::IoctlUnitTest
-{
-};
+class IoctlTest : public tenq_test::IoctlUnitTest {};
 
 // A used or stopped slot of the given device in a table of frames.
 void put_slot(JMSG *table, int slot, uint8_t dev, uint8_t size)
@@ -34,7 +31,7 @@ void put_slot(JMSG *table, int slot, uint8_t dev, uint8_t size)
     table[slot].size = size;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(IoctlTest, ChannelTestAppliesUnlessTheControlNeedsNoChannel)
 {
@@ -214,9 +211,9 @@ TEST_F(IoctlTest, PeriodicClearStopsEverySlotTheDeviceEverUsed)
 {
     connected({5, 6});
     std::memset(jmsg_periodic_msg, 0, sizeof jmsg_periodic_msg);
-    put_slot(jmsg_periodic_msg, 2, 0x10, 6); // running
-    put_slot(jmsg_periodic_msg, 7, 0x10, 0); // stopped earlier
-    put_slot(jmsg_periodic_msg, 9, 0x20, 6); // another channel's
+    put_slot(jmsg_periodic_msg, 2, 0x10, 6);  // running
+    put_slot(jmsg_periodic_msg, 7, 0x10, 0);  // stopped earlier
+    put_slot(jmsg_periodic_msg, 9, 0x20, 6);  // another channel's
     ASSERT_EQ(PassThruIoctl(5, CLEAR_PERIODIC_MSGS, nullptr, nullptr), STATUS_NOERROR);
     EXPECT_EQ(written_frames(port),
               (std::vector<Frame>{Frame(0x10, 3, 4, {}, 0, 2), Frame(0x10, 3, 4, {}, 0, 7)}));
@@ -237,7 +234,7 @@ TEST_F(IoctlTest, FilterClearStopsOnlyTheChannelsUsedSlots)
     connected({5, 6});
     std::memset(jmsg_filter_mask_msg, 0, sizeof jmsg_filter_mask_msg);
     put_slot(jmsg_filter_mask_msg, 63, 0x10, 2);
-    put_slot(jmsg_filter_mask_msg, 62, 0x10, 0); // stopped: not stopped again
+    put_slot(jmsg_filter_mask_msg, 62, 0x10, 0);  // stopped: not stopped again
     put_slot(jmsg_filter_mask_msg, 0, 0x20, 2);
     ASSERT_EQ(PassThruIoctl(5, CLEAR_MSG_FILTERS, nullptr, nullptr), STATUS_NOERROR);
     EXPECT_EQ(jmsg_filter_mask_msg[63].size, 0);

@@ -17,11 +17,9 @@ using tenq_test::Library;
 using tenq_test::make_msg;
 using tenq_test::msg_bytes;
 
-namespace
-{
+namespace {
 
-class IoctlEndToEnd : public tenq_test::LibrarySimTest
-{
+class IoctlEndToEnd : public tenq_test::LibrarySimTest {
   protected:
     void SetUp() override
     {
@@ -54,9 +52,9 @@ class IoctlEndToEnd : public tenq_test::LibrarySimTest
         PASSTHRU_MSG iso_mask = make_msg(ISO15765, {0, 0, 0x07, 0xFF});
         PASSTHRU_MSG iso_pattern = make_msg(ISO15765, {0, 0, 0x07, 0xE8});
         PASSTHRU_MSG flow = make_msg(ISO15765, {0, 0, 0x07, 0xE0});
-        ASSERT_EQ(lib.StartMsgFilter(iso, FLOW_CONTROL_FILTER, &iso_mask, &iso_pattern, &flow,
-                                     &flow_id),
-                  0);
+        ASSERT_EQ(
+            lib.StartMsgFilter(iso, FLOW_CONTROL_FILTER, &iso_mask, &iso_pattern, &flow, &flow_id),
+            0);
     }
 
     uint32_t read_word(uint32_t id)
@@ -100,11 +98,9 @@ class IoctlEndToEnd : public tenq_test::LibrarySimTest
     int32_t (*WriteMsgs)(uint32_t, PASSTHRU_MSG *, uint32_t *, uint32_t) = nullptr;
 };
 
-} // namespace
+}  // namespace
 
-class IoctlWithoutAdapter : public orvane::sim::SimFixture
-{
-};
+class IoctlWithoutAdapter : public orvane::sim::SimFixture {};
 
 TEST_F(IoctlWithoutAdapter, AnswersNotConnected)
 {

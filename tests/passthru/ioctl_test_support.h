@@ -12,20 +12,18 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "passthru/options.h"
 #include "platform/ticks.h"
 #include "sim/frame.h"
 #include "tests/passthru/fake_port.h"
 
-namespace tenq_test
-{
+namespace tenq_test {
 
 // Every reading of the tick counter moves it on by `step` ms, so a wait of
 // 15 s ends after a few hundred polls instead of 15 s.
-class SteppingClock : public platform::Clock
-{
+class SteppingClock : public platform::Clock {
   public:
     explicit SteppingClock(uint32_t step) : step_(step) {}
     uint32_t tick_count() override { return now_ += step_; }
@@ -56,8 +54,7 @@ inline SCONFIG_LIST config_list(std::vector<SCONFIG> &items)
 
 // An open adapter on the scripted port, no channel connected, options and
 // clock as at load.
-class IoctlUnitTest : public ::testing::Test
-{
+class IoctlUnitTest : public ::testing::Test {
   protected:
     void SetUp() override
     {
@@ -94,4 +91,4 @@ class IoctlUnitTest : public ::testing::Test
     FakePort port;
 };
 
-} // namespace tenq_test
+}  // namespace tenq_test

@@ -15,7 +15,7 @@ namespace {
 constexpr uint8_t kPad = 0xCC;
 
 class Iso15765ReceptionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         reset_receive_state();
@@ -77,7 +77,10 @@ TEST_F(Iso15765ReceptionTest, SingleFramesInEveryAddressingForm)
         bus_frame(0x10, {0x07, 0xE8, 0x03, 0x41, 0x00, 0x11}),
         bus_frame(0x10, padded({0x07, 0xE9, 0xF1, 0x02, 0x50, 0x03}, 10)),
         bus_frame(0x10, padded({0x18, 0xDA, 0xF1, 0x10, 0x02, 0x50, 0x01}, 12), 0x10),
-        bus_frame(0x10, bytes_of({{0x07, 0xE8, 0x00, 0x20}, counting(32), std::vector<uint8_t>(30, kPad)}), 0x03),
+        bus_frame(
+            0x10,
+            bytes_of({{0x07, 0xE8, 0x00, 0x20}, counting(32), std::vector<uint8_t>(30, kPad)}),
+            0x03),
     });
     ASSERT_EQ(r.count(), 5u);
     EXPECT_EQ(r[0].ProtocolID, 6u);
@@ -99,7 +102,8 @@ TEST_F(Iso15765ReceptionTest, SingleFramesInEveryAddressingForm)
 
     // With an extended address the escape form holds one byte more.
     set_filter(3, FLOW_CONTROL_FILTER, tenq::JMSG_ISO15765, {0xFF, 0xFF, 0xFF}, {0x07, 0xEA, 0x55});
-    auto ext = feed({bus_frame(0x10, bytes_of({{0x07, 0xEA, 0x55, 0x00, 0x20}, counting(32)}), 0x01)});
+    auto ext =
+        feed({bus_frame(0x10, bytes_of({{0x07, 0xEA, 0x55, 0x00, 0x20}, counting(32)}), 0x01)});
     ASSERT_EQ(ext.count(), 1u);
     EXPECT_EQ(ext[0].DataSize, 37u);
     EXPECT_EQ(ext.data(0), bytes_of({{0, 0, 0x07, 0xEA, 0x55}, counting(32)}));
@@ -114,7 +118,8 @@ TEST_F(Iso15765ReceptionTest, FramesShorterThanTheirPciAnnouncesAreDropped)
     } cases[] = {
         {{0x07, 0xE8, 0x00}, "ISO15765 single frame without its length byte"},
         {{0x07, 0xE8, 0x07, 0x01, 0x02, 0x03}, "ISO15765 single frame shorter than its length"},
-        {bytes_of({{0x07, 0xE8, 0x00, 0x20}, counting(10)}), "ISO15765 single frame shorter than its length"},
+        {bytes_of({{0x07, 0xE8, 0x00, 0x20}, counting(10)}),
+         "ISO15765 single frame shorter than its length"},
         {{0x07, 0xE8, 0x10}, "ISO15765 first frame without its length"},
         {{0x07, 0xE8, 0x10, 0x00, 0x00, 0x10, 0x04}, "ISO15765 first frame without its length"},
     };
@@ -150,14 +155,16 @@ TEST_F(Iso15765ReceptionTest, FirstFrameGivesAStartIndicationAndConsecutiveFrame
     EXPECT_EQ(r[1].DataSize, 24u);
     EXPECT_EQ(r[1].ExtraDataIndex, 24u);
     EXPECT_EQ(r.data(1), bytes_of({{0, 0, 0x07, 0xE8, 0x62, 0xF1, 0x90, 0x57, 0x30, 0x4C},
-                                   counting(7, 0x40), counting(7, 0x50)}));
+                                   counting(7, 0x40),
+                                   counting(7, 0x50)}));
     EXPECT_EQ(r[1].RxStatus, 0u);
     EXPECT_EQ(r[1].ProtocolID, 6u);
     EXPECT_EQ(r[1].Timestamp, 2000u);  // the first frame's
 
     // An unpadded sender's last consecutive frame is short: the message
     // carries the padding error; padded to the frame length it does not.
-    const auto first = bus_frame(0x10, {0x07, 0xE8, 0x10, 0x12, 0x62, 0xF1, 0x90, 0x57, 0x30, 0x4C});
+    const auto first =
+        bus_frame(0x10, {0x07, 0xE8, 0x10, 0x12, 0x62, 0xF1, 0x90, 0x57, 0x30, 0x4C});
     for (bool pad : {false, true}) {
         const auto tail = bytes_of({{0x07, 0xE8, 0x22}, counting(5, 0x50)});
         auto short_last = feed({first, frames[1], bus_frame(0x10, pad ? padded(tail, 10) : tail)});
@@ -293,7 +300,8 @@ TEST_F(Iso15765ReceptionTest, BadPciTypesAreReportedPerChannel)
         std::strcpy(tenq::LastError, "No Error");
         EXPECT_EQ(feed({bus_frame(0x10, padded({0x07, 0xE8, pci}, 10))}).count(), 0u);
         EXPECT_EQ(last_error(), "ISO15765 Bad PCI type");
-        EXPECT_EQ(feed({bus_frame(0x30, padded({0x07, 0xE8, pci}, 10))}, 8, MSISO15765Rx).count(), 0u);
+        EXPECT_EQ(feed({bus_frame(0x30, padded({0x07, 0xE8, pci}, 10))}, 8, MSISO15765Rx).count(),
+                  0u);
         EXPECT_EQ(last_error(), "MSISO15765 Bad PCI type");
     }
 }
@@ -346,7 +354,8 @@ TEST_F(Iso15765ReceptionTest, FlowFiltersServeTheirOwnControllerAndEchoesTheFirs
 
     // Echoes of own transmissions use the first flow-control filter in use,
     // of whichever controller: a single frame, then a segmented message.
-    auto echo = feed({bus_frame(0x20, padded({0x07, 0xE0, 0x02, 0x10, 0x03}, 10), 0, tenq::JMSG_TYPE_DATA)});
+    auto echo = feed(
+        {bus_frame(0x20, padded({0x07, 0xE0, 0x02, 0x10, 0x03}, 10), 0, tenq::JMSG_TYPE_DATA)});
     ASSERT_EQ(echo.count(), 1u);
     EXPECT_EQ(echo.data(0), (std::vector<uint8_t>{0, 0, 0x07, 0xE0, 0x10, 0x03}));
     EXPECT_EQ(echo[0].RxStatus, uint32_t{TX_MSG_TYPE});

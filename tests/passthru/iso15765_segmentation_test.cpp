@@ -66,7 +66,8 @@ TEST(Iso15765Segmentation, SingleFrameShapes)
     EXPECT_EQ(get_le32(c.frames[0].timestamp), 5u);  // single frames take the time-out as it is
 
     // Extended addressing: the address byte follows the identifier.
-    c = cut(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 0x07, 0xE0, 0xF1}, 6, 1)), 8);
+    c = cut(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 0x07, 0xE0, 0xF1}, 6, 1)),
+            8);
     ASSERT_EQ(c.frames.size(), 1u);
     EXPECT_EQ(bytes(c.frames[0]), (std::vector<uint8_t>{0x07, 0xE0, 0xF1, 0x06, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(c.frames[0].flags, 0x20);
@@ -74,11 +75,15 @@ TEST(Iso15765Segmentation, SingleFrameShapes)
     // Padding with the channel's value up to 8 bytes behind the identifier.
     c = cut(make_msg(ISO15765, ISO15765_FRAME_PAD, {0, 0, 0x07, 0xE0, 0xB1, 0xB2}), 8);
     ASSERT_EQ(c.frames.size(), 1u);
-    EXPECT_EQ(bytes(c.frames[0]), (std::vector<uint8_t>{0x07, 0xE0, 0x02, 0xB1, 0xB2, kPad, kPad, kPad, kPad, kPad}));
+    EXPECT_EQ(bytes(c.frames[0]),
+              (std::vector<uint8_t>{0x07, 0xE0, 0x02, 0xB1, 0xB2, kPad, kPad, kPad, kPad, kPad}));
 
     // The extended-address byte counts in the padded length.
-    c = cut(make_msg(ISO15765, ISO15765_FRAME_PAD | ISO15765_ADDR_TYPE, {0, 0, 0x07, 0xE0, 0xF1, 0xB1}), 8);
-    EXPECT_EQ(bytes(c.frames[0]), (std::vector<uint8_t>{0x07, 0xE0, 0xF1, 0x01, 0xB1, kPad, kPad, kPad, kPad, kPad}));
+    c = cut(
+        make_msg(ISO15765, ISO15765_FRAME_PAD | ISO15765_ADDR_TYPE, {0, 0, 0x07, 0xE0, 0xF1, 0xB1}),
+        8);
+    EXPECT_EQ(bytes(c.frames[0]),
+              (std::vector<uint8_t>{0x07, 0xE0, 0xF1, 0x01, 0xB1, kPad, kPad, kPad, kPad, kPad}));
 
     // 29-bit: all four identifier bytes, flag 0x10.
     c = cut(make_msg(ISO15765, CAN_29BIT_ID, id_and_payload({0x18, 0xDA, 0x10, 0xF1}, 3, 1)), 8);
@@ -86,7 +91,8 @@ TEST(Iso15765Segmentation, SingleFrameShapes)
     EXPECT_EQ(c.frames[0].flags, 0x10);
 
     // CAN FD, L = 64: DataSize 66 is one frame in the escape form.
-    c = cut(make_msg(ISO15765, CAN_FD_FRAME | CAN_FD_BRS, id_and_payload({0, 0, 0x07, 0xE0}, 62)), 64);
+    c = cut(make_msg(ISO15765, CAN_FD_FRAME | CAN_FD_BRS, id_and_payload({0, 0, 0x07, 0xE0}, 62)),
+            64);
     ASSERT_EQ(c.frames.size(), 1u);
     EXPECT_EQ(c.frames[0].size, 66);
     EXPECT_EQ(c.frames[0].data[2], 0x00);
@@ -97,12 +103,17 @@ TEST(Iso15765Segmentation, SingleFrameShapes)
     EXPECT_EQ(c.kinds.front(), IsoTxFrame::First);
 
     // FD single frame rule: DataSize <= L+3 and (<= 12 or <= L+2).
-    EXPECT_EQ(cut(make_msg(ISO15765, CAN_FD_FRAME, id_and_payload({0, 0, 7, 0xE0}, 10)), 12).frames.size(), 1u);
-    EXPECT_EQ(cut(make_msg(ISO15765, CAN_FD_FRAME, id_and_payload({0, 0, 7, 0xE0}, 11)), 12).kinds[0],
-              IsoTxFrame::First);
+    EXPECT_EQ(cut(make_msg(ISO15765, CAN_FD_FRAME, id_and_payload({0, 0, 7, 0xE0}, 10)), 12)
+                  .frames.size(),
+              1u);
+    EXPECT_EQ(
+        cut(make_msg(ISO15765, CAN_FD_FRAME, id_and_payload({0, 0, 7, 0xE0}, 11)), 12).kinds[0],
+        IsoTxFrame::First);
 
     // An FD frame is padded to the next CAN FD length, not to L.
-    c = cut(make_msg(ISO15765, CAN_FD_FRAME | ISO15765_FRAME_PAD, id_and_payload({0, 0, 7, 0xE0}, 11)), 64);
+    c = cut(
+        make_msg(ISO15765, CAN_FD_FRAME | ISO15765_FRAME_PAD, id_and_payload({0, 0, 7, 0xE0}, 11)),
+        64);
     EXPECT_EQ(c.frames[0].size, 2 + 16);
     EXPECT_EQ(c.frames[0].data[2 + 13], kPad);
 }
@@ -113,11 +124,15 @@ TEST(Iso15765Segmentation, MultiFrameShapes)
     PASSTHRU_MSG m = make_msg(ISO15765, 0, id_and_payload({0, 0, 0x07, 0xE0}, 20, 0x40));
     Cut c = cut(m, 8, 0);
     ASSERT_EQ(c.frames.size(), 4u);
-    EXPECT_EQ(c.kinds, (std::vector<IsoTxFrame>{IsoTxFrame::First, IsoTxFrame::Consecutive,
-                                                 IsoTxFrame::LastConsecutive, IsoTxFrame::Terminating}));
-    EXPECT_EQ(bytes(c.frames[0]), (std::vector<uint8_t>{0x07, 0xE0, 0x10, 0x14, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45}));
-    EXPECT_EQ(bytes(c.frames[1]), (std::vector<uint8_t>{0x07, 0xE0, 0x21, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C}));
-    EXPECT_EQ(bytes(c.frames[2]), (std::vector<uint8_t>{0x07, 0xE0, 0x22, 0x4D, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53}));
+    EXPECT_EQ(c.kinds,
+              (std::vector<IsoTxFrame>{IsoTxFrame::First, IsoTxFrame::Consecutive,
+                                       IsoTxFrame::LastConsecutive, IsoTxFrame::Terminating}));
+    EXPECT_EQ(bytes(c.frames[0]),
+              (std::vector<uint8_t>{0x07, 0xE0, 0x10, 0x14, 0x40, 0x41, 0x42, 0x43, 0x44, 0x45}));
+    EXPECT_EQ(bytes(c.frames[1]),
+              (std::vector<uint8_t>{0x07, 0xE0, 0x21, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C}));
+    EXPECT_EQ(bytes(c.frames[2]),
+              (std::vector<uint8_t>{0x07, 0xE0, 0x22, 0x4D, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53}));
     EXPECT_EQ(c.frames[1].flags, 0);
     EXPECT_EQ(c.frames[2].flags, 0x80);
     // First and consecutive frames wait for flow control: at least 1000 ms.
@@ -144,8 +159,8 @@ TEST(Iso15765Segmentation, MultiFrameShapes)
     std::vector<uint8_t> seq;
     for (size_t i = 1; i <= 18; ++i)
         seq.push_back(c.frames[i].data[2]);
-    EXPECT_EQ(seq, (std::vector<uint8_t>{0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C,
-                                         0x2D, 0x2E, 0x2F, 0x20, 0x21, 0x22}));
+    EXPECT_EQ(seq, (std::vector<uint8_t>{0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A,
+                                         0x2B, 0x2C, 0x2D, 0x2E, 0x2F, 0x20, 0x21, 0x22}));
     EXPECT_EQ(c.frames[18].size, 2 + 1 + 2);
     EXPECT_EQ(c.frames[18].flags, 0x80);
     EXPECT_EQ(c.kinds[19], IsoTxFrame::Terminating);
@@ -175,8 +190,10 @@ TEST(Iso15765Segmentation, LimitsAndLengths)
     EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0, 0xF1}), 8));
     EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4095)), 8));
     EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4096)), 8));
-    EXPECT_TRUE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4095)), 8));
-    EXPECT_FALSE(Iso15765TxFits(make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4096)), 8));
+    EXPECT_TRUE(Iso15765TxFits(
+        make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4095)), 8));
+    EXPECT_FALSE(Iso15765TxFits(
+        make_msg(ISO15765, ISO15765_ADDR_TYPE, id_and_payload({0, 0, 7, 0xE0, 1}, 4096)), 8));
     PASSTHRU_MSG huge = id_only;
     huge.DataSize = 0xFFFFFFFF;
     EXPECT_FALSE(Iso15765TxFits(huge, 8));
@@ -188,8 +205,12 @@ TEST(Iso15765Segmentation, LimitsAndLengths)
     // channel's length, or their own with FD_TX_LENGTH_IN_MSG.
     EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, 0, {}, 32), 64), 8u);
     EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME, {}, 32), 64), 64u);
-    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 32), 64), 32u);
-    EXPECT_EQ(Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 0x120), 64), 0x120u);
+    EXPECT_EQ(
+        Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 32), 64),
+        32u);
+    EXPECT_EQ(
+        Iso15765TxDataLength(make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {}, 0x120), 64),
+        0x120u);
 }
 
 // Every message, cut and reassembled by an independent decoder, comes back
@@ -208,17 +229,20 @@ TEST(Iso15765Segmentation, EveryCutReassembles)
             for (bool addr : {false, true})
                 for (bool pad : {false, true})
                     for (uint32_t p : sizes) {
-                        const uint32_t flags = (L > 8 ? CAN_FD_FRAME : 0) | (ext29 ? CAN_29BIT_ID : 0) |
-                                               (addr ? ISO15765_ADDR_TYPE : 0) | (pad ? ISO15765_FRAME_PAD : 0);
+                        const uint32_t flags =
+                            (L > 8 ? CAN_FD_FRAME : 0) | (ext29 ? CAN_29BIT_ID : 0) |
+                            (addr ? ISO15765_ADDR_TYPE : 0) | (pad ? ISO15765_FRAME_PAD : 0);
                         std::vector<uint8_t> data = {0x18, 0xDA, 0xF1, 0x10};
                         if (addr)
                             data.push_back(0xA5);
-                        const std::vector<uint8_t> payload = id_and_payload({}, p, static_cast<uint8_t>(p));
+                        const std::vector<uint8_t> payload =
+                            id_and_payload({}, p, static_cast<uint8_t>(p));
                         data = cat(data, payload);
                         const PASSTHRU_MSG m = make_msg(ISO15765, flags, data);
-                        const std::string where = "L=" + std::to_string(L) + " 29=" + std::to_string(ext29) +
-                                                  " addr=" + std::to_string(addr) + " pad=" + std::to_string(pad) +
-                                                  " P=" + std::to_string(p);
+                        const std::string where =
+                            "L=" + std::to_string(L) + " 29=" + std::to_string(ext29) +
+                            " addr=" + std::to_string(addr) + " pad=" + std::to_string(pad) +
+                            " P=" + std::to_string(p);
                         const Cut c = cut(m, L);
                         ASSERT_FALSE(c.frames.empty()) << where;
                         const uint32_t I = ext29 ? 4 : 2;
@@ -230,13 +254,17 @@ TEST(Iso15765Segmentation, EveryCutReassembles)
                             if (c.kinds[i] == IsoTxFrame::Terminating)
                                 continue;
                             ASSERT_LE(f.size, I + L) << where;
-                            ASSERT_TRUE(std::equal(f.data, f.data + head, data.begin() + (4 - I))) << where;
+                            ASSERT_TRUE(std::equal(f.data, f.data + head, data.begin() + (4 - I)))
+                                << where;
                             EXPECT_EQ(f.flags & 0x10, ext29 ? 0x10 : 0) << where;
                             EXPECT_EQ(f.flags & 0x20, addr ? 0x20 : 0) << where;
                             if (pad) {
-                                EXPECT_TRUE(f.size == I + L || can_fd_valid_data_length(f.size - I)) << where;
-                            } else if (c.kinds[i] != IsoTxFrame::Single && c.kinds[i] != IsoTxFrame::LastConsecutive) {
-                                EXPECT_EQ(f.size, I + L) << where;  // first and middle frames are full
+                                EXPECT_TRUE(f.size == I + L || can_fd_valid_data_length(f.size - I))
+                                    << where;
+                            } else if (c.kinds[i] != IsoTxFrame::Single &&
+                                       c.kinds[i] != IsoTxFrame::LastConsecutive) {
+                                EXPECT_EQ(f.size, I + L)
+                                    << where;  // first and middle frames are full
                             }
                         }
                         const JMSG &f0 = c.frames[0];

@@ -16,11 +16,9 @@ using orvane::sim::Frame;
 using tenq_test::frame;
 using tenq_test::written_frames;
 
-namespace
-{
+namespace {
 
-class KLineInitTest : public tenq_test::IoctlUnitTest
-{
+class KLineInitTest : public tenq_test::IoctlUnitTest {
   protected:
     void SetUp() override
     {
@@ -67,11 +65,11 @@ PASSTHRU_MSG fast_init_request()
     return msg;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(KLineInitTest, FiveBaudInitAsksWithTheAddressAndReturnsTheKeyBytes)
 {
-    ISO9141Setup.init_type = 0x80 | 0x40; // connected with no checksum and the Ford bit
+    ISO9141Setup.init_type = 0x80 | 0x40;  // connected with no checksum and the Ford bit
     port.reads.push_back(frame(0x90, 2, 0, 0x40, {0x08, 0x94, 0xCC}));
     uint8_t keys[2] = {0xEE, 0xEE};
     ASSERT_EQ(five_baud(3, 0x33, keys), STATUS_NOERROR) << last_error();
@@ -89,7 +87,7 @@ TEST_F(KLineInitTest, FiveBaudInitAsksWithTheAddressAndReturnsTheKeyBytes)
 
 TEST_F(KLineInitTest, FiveBaudInitWithoutKeyBytesAnswersZeros)
 {
-    ISO9141Keyword1 = 0x55; // from an earlier initialisation
+    ISO9141Keyword1 = 0x55;  // from an earlier initialisation
     uint8_t keys[2] = {0xEE, 0xEE};
     ASSERT_EQ(five_baud(4, 0x10, keys), STATUS_NOERROR);
     EXPECT_EQ(keys[0], 0);

@@ -14,7 +14,7 @@
 namespace tenq_test {
 
 class Library {
-public:
+  public:
     explicit Library(const char *path = TENQ_LIB_0404)
     {
         handle_ = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -28,7 +28,8 @@ public:
         ReadMsgs = bind<decltype(ReadMsgs)>("PassThruReadMsgs");
         WriteMsgs = bind<decltype(WriteMsgs)>("PassThruWriteMsgs");
         ReadVersion = bind<decltype(ReadVersion)>("PassThruReadVersion");
-        SetProgrammingVoltage = bind<decltype(SetProgrammingVoltage)>("PassThruSetProgrammingVoltage");
+        SetProgrammingVoltage =
+            bind<decltype(SetProgrammingVoltage)>("PassThruSetProgrammingVoltage");
         GetPointer = bind<decltype(GetPointer)>("PassThruGetPointer");
         Connect = bind<decltype(Connect)>("PassThruConnect");
         Disconnect = bind<decltype(Disconnect)>("PassThruDisconnect");
@@ -54,8 +55,7 @@ public:
     Library(const Library &) = delete;
     Library &operator=(const Library &) = delete;
 
-    template <typename F>
-    F bind(const char *name)
+    template <typename F> F bind(const char *name)
     {
         void *sym = ::dlsym(handle_, name);
         if (sym == nullptr)
@@ -104,7 +104,7 @@ public:
     int32_t (*WriteRTC)(const RTC_DAY_TIME *) = nullptr;
     int32_t (*Security)(uint8_t, const uint8_t *, const uint8_t *, uint8_t *) = nullptr;
 
-private:
+  private:
     void *handle_ = nullptr;
 };
 

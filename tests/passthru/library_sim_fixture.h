@@ -11,11 +11,9 @@
 #include "sim/sim_fixture.h"
 #include "tests/passthru/library_loader.h"
 
-namespace tenq_test
-{
+namespace tenq_test {
 
-class LibrarySimTest : public orvane::sim::SimFixture
-{
+class LibrarySimTest : public orvane::sim::SimFixture {
   protected:
     void SetUp() override
     {
@@ -38,4 +36,4 @@ class LibrarySimTest : public orvane::sim::SimFixture
     orvane::sim::Simulator *sim_ = nullptr;
 };
 
-} // namespace tenq_test
+}  // namespace tenq_test

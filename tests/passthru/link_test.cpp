@@ -7,8 +7,8 @@
 
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "passthru/filter_table.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
@@ -21,7 +21,7 @@ using tenq_test::frame;
 namespace {
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         tenq::hCommPort = 42;
@@ -212,7 +212,8 @@ TEST_F(LinkTest, OverflowReportsAndBadFramesAreReported)
                  "Received invalid operation (dev=10, op=00, flags=81, type=03, size=02)");
 
     // A frame too big for a record is stepped over; the next one still arrives.
-    receive(join({frame(0x10, 2, 5, 0, std::vector<uint8_t>(69, 1)), frame(0xF0, 2, 13, 0, {1, 2})}));
+    receive(
+        join({frame(0x10, 2, 5, 0, std::vector<uint8_t>(69, 1)), frame(0xF0, 2, 13, 0, {1, 2})}));
     EXPECT_STREQ(tenq::LastError,
                  "Received oversized frame (dev=10, op=02, flags=00, type=05, size=45)");
     EXPECT_EQ(tenq::CANBuffer.Count, 0u);
@@ -225,7 +226,8 @@ TEST_F(LinkTest, CommandFrameLayoutAndSizeLimit)
     const uint8_t data[3] = {0xAA, 0xBB, 0xCC};
     EXPECT_EQ(tenq::JmsgSendCmd(0xF0, 3, 7, 0x40, 3, data, 0), 0);
     ASSERT_EQ(port.writes.size(), 1u);
-    EXPECT_EQ(port.writes[0], (std::vector<uint8_t>{0, 3, 0xF0, 3, 0x40, 7, 0, 0, 0, 0, 0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(port.writes[0],
+              (std::vector<uint8_t>{0, 3, 0xF0, 3, 0x40, 7, 0, 0, 0, 0, 0xAA, 0xBB, 0xCC}));
 
     std::vector<uint8_t> big(69, 0);
     EXPECT_EQ(tenq::JmsgSendCmd(0xE0, 3, 0, 0, 69, big.data(), 0), ERR_FAILED);
@@ -351,7 +353,8 @@ TEST_F(LinkTest, DebugDumpsOfSentAndReceivedFrames)
     std::vector<std::string> lines = listener.lines();
     auto has = [&](const std::string &suffix) {
         return std::any_of(lines.begin(), lines.end(), [&](const std::string &l) {
-            return l.size() >= suffix.size() && l.compare(l.size() - suffix.size(), suffix.size(), suffix) == 0;
+            return l.size() >= suffix.size() &&
+                   l.compare(l.size() - suffix.size(), suffix.size(), suffix) == 0;
         });
     };
     // The batch dump shows 32 of the 40 data bytes.

@@ -8,18 +8,16 @@
 #include "j2534.h"
 #include "passthru/channels.h"
 #include "passthru/periodic_msgs.h"
-#include "tests/passthru/channel_helpers.h"
 #include "passthru/transmit/periodic_frame.h"
+#include "tests/passthru/channel_helpers.h"
 
 using namespace tenq;
 using tenq_test::counting;
 using tenq_test::make_msg;
 
-namespace
-{
+namespace {
 
-class PeriodicFrames : public ::testing::Test
-{
+class PeriodicFrames : public ::testing::Test {
   protected:
     void SetUp() override
     {
@@ -42,7 +40,7 @@ class PeriodicFrames : public ::testing::Test
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(PeriodicFrames, CanFramesTrimElevenBitIdentifiersAndCarryTheIntervalLsbFirst)
 {
@@ -102,7 +100,7 @@ TEST_F(PeriodicFrames, Iso15765FramesAreSingleFramesWithTheirPci)
     EXPECT_EQ(b.data(),
               (std::vector<uint8_t>{0x07, 0xDF, 0x02, 0x01, 0x0D, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC}));
     MSCANSetup.iso15765_pad_value = 0x55;
-    b = build(12, padded, false, 100, 3); // a transmit length below what is there
+    b = build(12, padded, false, 100, 3);  // a transmit length below what is there
     EXPECT_EQ(b.frame.dev, 0x40);
     EXPECT_EQ(b.data(), (std::vector<uint8_t>{0x07, 0xDF, 0x02, 0x01, 0x0D}));
 

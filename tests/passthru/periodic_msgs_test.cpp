@@ -10,12 +10,9 @@ using tenq_test::eventually;
 using tenq_test::make_msg;
 using tenq_test::msg_bytes;
 
-namespace
-{
-class PeriodicMsgsTest : public tenq_test::ChannelSimTest
-{
-};
-} // namespace
+namespace {
+class PeriodicMsgsTest : public tenq_test::ChannelSimTest {};
+}  // namespace
 
 TEST_F(PeriodicMsgsTest, StartAppliesTheIdentifierRuleOnCanButNeverOnTheKLine)
 {
@@ -53,7 +50,7 @@ TEST_F(PeriodicMsgsTest, MessagesTooLongOrTooShortAreRefusedBeforeAnythingChange
     uint32_t id = 55;
     EXPECT_EQ(PassThruStartPeriodicMsg(iso, &too_long, &id, 10), ERR_INVALID_MSG);
     EXPECT_EQ(last_error(), "PassThruStartPeriodic message does not fit a frame");
-    EXPECT_EQ(too_long.Data[2], 0x22); // the identifier rule did not run
+    EXPECT_EQ(too_long.Data[2], 0x22);  // the identifier rule did not run
     EXPECT_EQ(tenq::CANSetup.iso15765_tx_data_length, 8);
     EXPECT_EQ(PassThruStartPeriodicMsg(iso, &too_short, &id, 10), ERR_INVALID_MSG);
     EXPECT_EQ(PassThruUpdatePeriodicMsg(iso, &too_short, 3, 10), ERR_INVALID_MSG);
@@ -116,7 +113,7 @@ TEST_F(PeriodicMsgsTest, UpdatePaddingWithItsOwnLengthSetsTheChannelsTransmitLen
     const Frame f = sim().periodic_slots().slots[7].frame;
     EXPECT_EQ(f.dev, 0x40);
     EXPECT_EQ(f.flags, 0x01);
-    EXPECT_EQ(f.data.size(), 10u); // three bytes behind the identifier grow to 8
+    EXPECT_EQ(f.data.size(), 10u);  // three bytes behind the identifier grow to 8
     EXPECT_EQ(f.timestamp_le(), 250u);
 }
 
@@ -142,7 +139,7 @@ TEST_F(PeriodicMsgsTest, ConnectStopsEverySlotOfItsDeviceAndDisconnectOnlyUsedOn
     ASSERT_EQ(sent->size(), 4u);
     EXPECT_EQ((*sent)[0].type, 7);
     EXPECT_EQ((*sent)[1], Frame(0x10, 0, 0));
-    EXPECT_EQ((*sent)[2], Frame(0x10, 3, 4, {}, 0, 0)); // stopped before, stopped again
+    EXPECT_EQ((*sent)[2], Frame(0x10, 3, 4, {}, 0, 0));  // stopped before, stopped again
     EXPECT_EQ((*sent)[3], Frame(0x10, 3, 4, {}, 0, 1));
 }
 

@@ -26,7 +26,7 @@ std::vector<uint8_t> data_of(const PASSTHRU_MSG &msg)
 }
 
 class ReadEndToEnd : public tenq_test::LibrarySimTest {
-protected:
+  protected:
     uint32_t filter(uint32_t channel, uint32_t type, std::vector<uint8_t> mask,
                     std::vector<uint8_t> pattern, std::vector<uint8_t> flow = {})
     {
@@ -107,7 +107,8 @@ TEST_F(ReadEndToEnd, CanChannelResultsRecordsAndTimeStamps)
     EXPECT_EQ(msgs[0].Timestamp, 256000u);
 
     ASSERT_EQ(lib.Ioctl(ch, TIMESTAMP_MSEC, nullptr, nullptr), 0) << lib.last_error();
-    sim().inject(orvane::sim::can_frame(0x10, {0x7E8}, payload, 0x00010000, 0, orvane::sim::JMSG_TYPE_DATA));
+    sim().inject(
+        orvane::sim::can_frame(0x10, {0x7E8}, payload, 0x00010000, 0, orvane::sim::JMSG_TYPE_DATA));
     auto got = collect(ch, 1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].Timestamp, 256u);
@@ -199,7 +200,8 @@ TEST_F(ReadEndToEnd, MixedFormatAddsTheCanRecord)
     SCONFIG_LIST list{1, &mixed};
     ASSERT_EQ(lib.Ioctl(ch, SET_CONFIG, &list, nullptr), 0) << lib.last_error();
 
-    orvane::sim::inject_all(sim(), orvane::sim::iso15765_frames(IsoTpShape{}, std::vector<uint8_t>{0x7F, 0x22}));
+    orvane::sim::inject_all(
+        sim(), orvane::sim::iso15765_frames(IsoTpShape{}, std::vector<uint8_t>{0x7F, 0x22}));
     auto got = collect(ch, 2);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].ProtocolID, uint32_t{ISO15765});
@@ -243,7 +245,8 @@ TEST_F(ReadEndToEnd, MalformedStreamsGiveNoRecordLongerThanItsBytes)
     auto oversized = orvane::sim::iso15765_frames(shape, counting(5000));
     frames.insert(frames.end(), oversized.begin(), oversized.begin() + 40);
     // Stray consecutive frames, short single frames.
-    frames.push_back(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>{0x21, 1, 2, 3, 4, 5, 6, 7}));
+    frames.push_back(
+        orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>{0x21, 1, 2, 3, 4, 5, 6, 7}));
     frames.push_back(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>{0x00}));
     frames.push_back(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>{0x07, 1, 2}));
     frames.push_back(orvane::sim::can_frame(0x10, {0x7E8}, std::vector<uint8_t>{0x10}));
@@ -252,7 +255,8 @@ TEST_F(ReadEndToEnd, MalformedStreamsGiveNoRecordLongerThanItsBytes)
     std::vector<uint8_t> raw{0, 100, 0x10, 2, 0, 0, 0, 0, 0, 0};
     raw.resize(110, 0x21);
     sim().inject_raw(raw);
-    orvane::sim::inject_all(sim(), orvane::sim::iso15765_frames(shape, std::vector<uint8_t>{0x50, 0x01}));
+    orvane::sim::inject_all(sim(),
+                            orvane::sim::iso15765_frames(shape, std::vector<uint8_t>{0x50, 0x01}));
     // A K-line run past what a record holds, then a good message.
     orvane::sim::inject_all(sim(), orvane::sim::kline_frames(counting(4200)));
     auto good = counting(5, 0x48);

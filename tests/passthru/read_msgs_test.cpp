@@ -17,7 +17,7 @@ namespace {
 // Time moves on by `step` ms each time someone looks at it, so every
 // polling loop ends without the test waiting.
 class SteppingClock : public platform::Clock {
-public:
+  public:
     uint32_t now = 0xFFFFF000;  // the counter wraps during the tests
     uint32_t step = 1;
     uint32_t tick_count() override
@@ -30,7 +30,7 @@ public:
 };
 
 class ReadMsgsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         reset_receive_state();
@@ -304,7 +304,8 @@ TEST_F(ReadMsgsTest, IsoChannelDeliversUpToTheRoomAndKeepsTheFrame)
     tenq::ISO15765Buffer.Flags = 0;
     set_filter(0, FLOW_CONTROL_FILTER, tenq::JMSG_ISO15765, {0xFF, 0xFF}, {0x07, 0xE8});
     set_filter(1, PASS_FILTER, tenq::JMSG_ISO15765, {0xFF, 0xFF}, {0x07, 0xE8});
-    const auto sf = frame(0x10, 2, 0, 0, {0x07, 0xE8, 0x02, 0x41, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC});
+    const auto sf =
+        frame(0x10, 2, 0, 0, {0x07, 0xE8, 0x02, 0x41, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC});
     arrives({sf, sf});
     EXPECT_EQ(read(6, 0, 3), STATUS_NOERROR);
     ASSERT_EQ(count, 3u);
@@ -323,7 +324,8 @@ TEST_F(ReadMsgsTest, DebugLinesOfACall)
     auto has_line = [](const std::vector<std::string> &lines, char type, const std::string &text) {
         for (const auto &l : lines) {
             if (l[0] == type && l.size() > text.size() &&
-                l.compare(l.size() - text.size(), text.size(), text) == 0 && l[l.size() - text.size() - 1] == ' ')
+                l.compare(l.size() - text.size(), text.size(), text) == 0 &&
+                l[l.size() - text.size() - 1] == ' ')
                 return true;
         }
         return false;

@@ -11,7 +11,7 @@
 namespace {
 
 class RegistryOptionsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         char templ[] = "/tmp/orvane-reg-XXXXXX";
@@ -34,8 +34,8 @@ TEST_F(RegistryOptionsTest, EntryIsFoundByItsNameWhateverTheKeyIsCalled)
     EXPECT_EQ(tenq::AllowDebug(), 0u);  // no registry at all
     tenq_test::write_device_entry(root_, "Name=\"Other-Box\"\nDebug=\"1\"\n", "A-Vendor");
     EXPECT_EQ(tenq::AllowDebug(), 0u);
-    tenq_test::write_device_entry(root_, "Name=\"ORVANE-IOT\"\nSuppressPopups=hex(3):00\nIOT=\"0012\"\n",
-                                  "B-Box");
+    tenq_test::write_device_entry(
+        root_, "Name=\"ORVANE-IOT\"\nSuppressPopups=hex(3):00\nIOT=\"0012\"\n", "B-Box");
     EXPECT_EQ(tenq::AllowDebug(), 0u);
     EXPECT_EQ(tenq::SuppressPopups(), 1u);
     EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 12u);
@@ -62,11 +62,12 @@ TEST_F(RegistryOptionsTest, ValuesThatDoNotFitCountAsAbsent)
 {
     tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\nDebug=\"" + std::string(239, 'd') +
                                              "\"\nIOT=\"" + std::string(240, '7') + "\"\n");
-    EXPECT_EQ(tenq::AllowDebug(), 1u);            // 239 characters and the terminator fit
-    EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 0u); // 240 do not
+    EXPECT_EQ(tenq::AllowDebug(), 1u);             // 239 characters and the terminator fit
+    EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 0u);  // 240 do not
 
     tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\nIOT=\"0x1F\"\n");
-    EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 0u);  // the leading zero goes first: "x1F" is no number
+    EXPECT_EQ(tenq::CheckIOTNumInRegistry(),
+              0u);  // the leading zero goes first: "x1F" is no number
     tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\nIOT=\"000010\"\n");
     EXPECT_EQ(tenq::CheckIOTNumInRegistry(), 10u);
 }
@@ -74,9 +75,11 @@ TEST_F(RegistryOptionsTest, ValuesThatDoNotFitCountAsAbsent)
 TEST_F(RegistryOptionsTest, EditorsByteOrderMarkDoesNotHideTheEntrysName)
 {
     // Saved by an editor that marks UTF-8, with Windows line ends.
-    tenq_test::write_device_entry(root_, "\xEF\xBB\xBFName=\"Orvane-FD\"\r\nSuppressPopups=dword:1\r\n");
+    tenq_test::write_device_entry(root_,
+                                  "\xEF\xBB\xBFName=\"Orvane-FD\"\r\nSuppressPopups=dword:1\r\n");
     EXPECT_EQ(tenq::SuppressPopups(), 1u);
     // Only at the start of the file is it a mark.
-    tenq_test::write_device_entry(root_, "Name=\"Orvane-FD\"\n\xEF\xBB\xBFSuppressPopups=dword:1\n");
+    tenq_test::write_device_entry(root_,
+                                  "Name=\"Orvane-FD\"\n\xEF\xBB\xBFSuppressPopups=dword:1\n");
     EXPECT_EQ(tenq::SuppressPopups(), 0u);
 }

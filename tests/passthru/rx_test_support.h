@@ -10,10 +10,10 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/filter_table.h"
-#include "passthru/receive/iso15765_rx.h"
 #include "passthru/link/jmsg.h"
-#include "passthru/options.h"
 #include "passthru/link/rings.h"
+#include "passthru/options.h"
+#include "passthru/receive/iso15765_rx.h"
 #include "passthru/receive/rx_records.h"
 #include "tests/passthru/payload_helpers.h"
 
@@ -35,7 +35,8 @@ inline tenq::JMSG bus_frame(uint8_t dev, const std::vector<uint8_t> &data, uint8
     f.timestamp[2] = static_cast<uint8_t>(ticks >> 8);
     f.timestamp[3] = static_cast<uint8_t>(ticks);
     if (!data.empty())
-        std::memcpy(f.data, data.data(), data.size() < tenq::kJmsgMaxData ? data.size() : tenq::kJmsgMaxData);
+        std::memcpy(f.data, data.data(),
+                    data.size() < tenq::kJmsgMaxData ? data.size() : tenq::kJmsgMaxData);
     return f;
 }
 
@@ -97,7 +98,7 @@ inline void reset_receive_state()
 // A caller's array of `room` records filled with a marker byte, so that a
 // test sees every byte the reader wrote.
 class Records {
-public:
+  public:
     explicit Records(uint32_t room) : msgs_(room == 0 ? 1 : room), out_{msgs_.data(), room, 0}
     {
         std::memset(msgs_.data(), 0xA5, msgs_.size() * sizeof(PASSTHRU_MSG));
@@ -114,7 +115,7 @@ public:
         return std::vector<uint8_t>(m.Data, m.Data + m.DataSize);
     }
 
-private:
+  private:
     std::vector<PASSTHRU_MSG> msgs_;
     tenq::ReadTarget out_;
 };

@@ -13,8 +13,8 @@
 #include "tests/passthru/adapter_services_support.h"
 
 using orvane::sim::CardFile;
-using orvane::sim::ServiceMode;
 using orvane::sim::SdCard;
+using orvane::sim::ServiceMode;
 using tenq_test::AdapterServicesTest;
 using tenq_test::Frame;
 using tenq_test::name_data;
@@ -70,7 +70,7 @@ std::vector<uint8_t> card_bytes(orvane::sim::Simulator &sim, const std::string &
 }
 
 class SdCardFilesTest : public AdapterServicesTest {
-protected:
+  protected:
     // Waits until the simulator took the close that ended the last call and
     // sent its answer.
     void settle()
@@ -183,7 +183,8 @@ TEST_F(SdCardFilesTest, NamesAreCheckedBeforeAnythingHappens)
     write_pc_file(pc, pattern(10));
     EXPECT_EQ(lib().WriteFile(pc.c_str(), too_long.c_str(), 0), 7);
     EXPECT_EQ(lib().DeleteFile(too_long.c_str(), 0), 7);
-    EXPECT_EQ(lib().last_error(), "PassThruDeleteFile: SD-card file name longer than 67 characters");
+    EXPECT_EQ(lib().last_error(),
+              "PassThruDeleteFile: SD-card file name longer than 67 characters");
     EXPECT_EQ(lib().ReadDir(too_long.c_str(), list), 7);
     EXPECT_EQ(lib().last_error(), "PassThruReadDir: pattern longer than 67 characters");
     EXPECT_STREQ(list, "");
@@ -266,7 +267,8 @@ TEST_F(SdCardFilesTest, PcFileThatShrinksDuringTheWriteFails)
     size_t offset = 0;
     for (size_t i = 2; i < frames.size(); ++i) {
         ASSERT_EQ(frames[i].op, 3);
-        ASSERT_TRUE(std::equal(frames[i].data.begin(), frames[i].data.end(), bytes.begin() + offset));
+        ASSERT_TRUE(
+            std::equal(frames[i].data.begin(), frames[i].data.end(), bytes.begin() + offset));
         offset += frames[i].data.size();
     }
     expect_link_in_step();

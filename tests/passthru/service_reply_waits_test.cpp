@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "j2534.h"
-#include "passthru/services/adapter_clock.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "passthru/link/link.h"
+#include "passthru/services/adapter_clock.h"
 #include "passthru/services/sdcard.h"
 #include "platform/ticks.h"
 #include "sim/sim_fixture.h"
@@ -30,7 +30,7 @@ const std::vector<uint8_t> kMemAck = frame(0xE0, 2, 0, 0);
 // has written its n-th frame or batch, puts the adapter's answer to it (if
 // any) on the line, optionally `delay_ms` later.
 class ScriptedAdapter : public platform::Clock {
-public:
+  public:
     struct Answer {
         std::vector<uint8_t> bytes;
         uint32_t delay_ms = 0;
@@ -57,14 +57,14 @@ public:
     }
     void sleep_ms(uint32_t ms) override { now += ms; }
 
-private:
+  private:
     FakePort &port_;
     size_t seen_ = 0;
     std::multimap<uint32_t, std::vector<uint8_t>> pending_;
 };
 
 class ServiceReplyWaitsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         tenq::hCommPort = 42;
@@ -74,8 +74,7 @@ protected:
     }
 
     // Runs `call` and returns how much test time it took.
-    template <typename Call>
-    uint32_t timed(Call call)
+    template <typename Call> uint32_t timed(Call call)
     {
         const uint32_t start = adapter.now;
         call();
@@ -160,7 +159,8 @@ TEST_F(ServiceReplyWaitsTest, FirmwareCloseThatRestartsTheAdapterStillSucceeds)
 {
     adapter.answers = {{0, {kMemAck}}, {1, {kMemAck}}, {2, {kMemAck}}};
     const uint8_t image[100] = {1, 2, 3};
-    const uint32_t waited = timed([&] { EXPECT_EQ(PassThruUpdateFirmware(image, sizeof image), 0); });
+    const uint32_t waited =
+        timed([&] { EXPECT_EQ(PassThruUpdateFirmware(image, sizeof image), 0); });
     EXPECT_GE(waited, 15000u);
     EXPECT_LT(waited, 15100u);
     ASSERT_EQ(port.writes.size(), 4u);
@@ -215,12 +215,12 @@ namespace {
 // Moves `step` ms each time it is read, so a wait for a silent adapter ends
 // after a few polls of the real port.
 class LeapingClock : public platform::Clock {
-public:
+  public:
     explicit LeapingClock(uint32_t step) : step_(step) {}
     uint32_t tick_count() override { return now_ += step_; }
     void sleep_ms(uint32_t ms) override { now_ += ms; }
 
-private:
+  private:
     uint32_t step_;
     uint32_t now_ = 0;
 };
@@ -249,14 +249,17 @@ TEST_F(ServiceRefusalSimTest, RefusedClockWriteAndSilentServicesFailWithoutRealW
     EXPECT_EQ(PassThruReadRTC(&rtc), 7);
     EXPECT_STREQ(tenq::LastError, "PassThruReadRTC: No response");
 
-    sim.with_sd_card([](orvane::sim::SdCard &card) { card.mode = orvane::sim::ServiceMode::Silent; });
+    sim.with_sd_card(
+        [](orvane::sim::SdCard &card) { card.mode = orvane::sim::ServiceMode::Silent; });
     char list[64];
     EXPECT_EQ(PassThruReadDir("*", list), 7);
     EXPECT_STREQ(tenq::LastError, "PassThruReadDir: No response");
-    sim.with_memory([](orvane::sim::AdapterMemory &m) { m.mode = orvane::sim::ServiceMode::Silent; });
+    sim.with_memory(
+        [](orvane::sim::AdapterMemory &m) { m.mode = orvane::sim::ServiceMode::Silent; });
     uint8_t buf[4];
     EXPECT_EQ(PassThruReadMem(0, 4, buf, 0), 7);
-    sim.with_security([](orvane::sim::SecurityService &s) { s.mode = orvane::sim::ServiceMode::Silent; });
+    sim.with_security(
+        [](orvane::sim::SecurityService &s) { s.mode = orvane::sim::ServiceMode::Silent; });
     uint8_t fixed[12] = {}, seed[16] = {}, key[18];
     EXPECT_EQ(PassThruSecurity(0, fixed, seed, key), 7);
     platform::set_clock(nullptr);

@@ -10,8 +10,7 @@
 
 using namespace tenq;
 
-namespace
-{
+namespace {
 
 std::vector<uint8_t> wire(const CAN_SETUP &s)
 {
@@ -34,19 +33,19 @@ CAN_SETUP filled_can_setup()
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SetupBlocks, Iso15765ConnectSetsEveryFieldOfTheControllerBlock)
 {
     CAN_SETUP s = filled_can_setup();
     SetCanConnectDefaults(s, 500000, true);
-    EXPECT_EQ(wire(s), (std::vector<uint8_t>{0x20, 0xA1, 0x07, 0x00, // 500000
-                                             0x80, 0x84, 0x1E, 0x00, // 2000000
-                                             0x00, 0x00,             // interframe delay
-                                             80,   20,               // sample point, SJW
-                                             0x00, 0x00,             // BS, STmin
-                                             0xFF, 0xFF, 0xFF,       // BS_TX, STMIN_TX, WFT_MAX
-                                             8,    0x00, 0xCC}));    // length, termination, pad
+    EXPECT_EQ(wire(s), (std::vector<uint8_t>{0x20, 0xA1, 0x07, 0x00,  // 500000
+                                             0x80, 0x84, 0x1E, 0x00,  // 2000000
+                                             0x00, 0x00,              // interframe delay
+                                             80,   20,                // sample point, SJW
+                                             0x00, 0x00,              // BS, STmin
+                                             0xFF, 0xFF, 0xFF,        // BS_TX, STMIN_TX, WFT_MAX
+                                             8,    0x00, 0xCC}));     // length, termination, pad
 }
 
 TEST(SetupBlocks, CanConnectSetsOnlyTheFirstFiveFields)
@@ -55,7 +54,7 @@ TEST(SetupBlocks, CanConnectSetsOnlyTheFirstFiveFields)
     SetCanConnectDefaults(s, 250000, false);
     std::vector<uint8_t> expected{0x90, 0xD0, 0x03, 0x00, 0x80, 0x84,
                                   0x1E, 0x00, 0x00, 0x00, 80,   20};
-    expected.resize(kCanSetupSize, 0x5A); // the ISO 15765 fields stay as they were
+    expected.resize(kCanSetupSize, 0x5A);  // the ISO 15765 fields stay as they were
     EXPECT_EQ(wire(s), expected);
 }
 
@@ -63,21 +62,21 @@ TEST(SetupBlocks, KLineConnectSetsTimingsAndInitBitsButNotP5)
 {
     ISO_SETUP s;
     std::memset(&s, 0, sizeof s);
-    s.init_type = 0x20; // a five-baud init kind left from before
+    s.init_type = 0x20;  // a five-baud init kind left from before
     s.p5_min = 0x1234;
     s.p5_max = 0x5678;
     SetIsoConnectDefaults(s, 10400, ISO9141_FORD | ISO9141_NO_CHECKSUM);
     EXPECT_EQ(wire(s),
-              (std::vector<uint8_t>{0xA0, 0x28, 0x00, 0x00, // 10400
-                                    0x33, 0xC0,             // init address, Ford + no checksum
+              (std::vector<uint8_t>{0xA0, 0x28, 0x00, 0x00,  // 10400
+                                    0x33, 0xC0,              // init address, Ford + no checksum
                                     0,    0,    20,   0,    25,   0,    50,   0,
-                                    55,   0,    0x88, 0x13, 5,    0,    20,   0, // p1..p4
-                                    0x34, 0x12, 0x78, 0x56,                      // p5 untouched
+                                    55,   0,    0x88, 0x13, 5,    0,    20,   0,  // p1..p4
+                                    0x34, 0x12, 0x78, 0x56,                       // p5 untouched
                                     5,    0,    0x2C, 0x01, 0,    0,    0x2C, 0x01,
-                                    0,    0,    20,   0,    0,    0,    20,   0,    // w0..w3
-                                    25,   0,    50,   0,    0x2C, 0x01, 0xF4, 0x01, // w4, w5
-                                    25,   0,    50,   0,                            // tini_l, twup
-                                    0,    8})); // parity, data bits
+                                    0,    0,    20,   0,    0,    0,    20,   0,     // w0..w3
+                                    25,   0,    50,   0,    0x2C, 0x01, 0xF4, 0x01,  // w4, w5
+                                    25,   0,    50,   0,                             // tini_l, twup
+                                    0,    8}));  // parity, data bits
 
     SetIsoConnectDefaults(s, 9600, ISO9141_FORD);
     EXPECT_EQ(s.init_type, 0x40);
@@ -138,7 +137,7 @@ TEST(ProtocolMapping, ChannelBitsWrapAtThirtyTwo)
 {
     EXPECT_EQ(ChannelBit(5), 1u << 5);
     EXPECT_EQ(ChannelBit(37), ChannelBit(5));
-    EXPECT_EQ(ChannelBit(0xFFFFFFFFu), 1u << 31); // no shift beyond the word
+    EXPECT_EQ(ChannelBit(0xFFFFFFFFu), 1u << 31);  // no shift beyond the word
     EXPECT_EQ(ChannelUnitDevice(6), 0x10);
     EXPECT_EQ(ChannelUnitDevice(12), 0x30);
     EXPECT_EQ(ChannelUnitDevice(4), 0x90);

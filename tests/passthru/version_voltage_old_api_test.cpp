@@ -24,6 +24,7 @@ TEST_F(OldApiTest, VersionAndVoltageWithoutDeviceId)
     EXPECT_EQ(PassThruSetProgrammingVoltage(17, 1000), ERR_PIN_INVALID);
     EXPECT_EQ(PassThruSetProgrammingVoltage(13, 4200), STATUS_NOERROR);
     ASSERT_TRUE(sim.log().wait_until(
-        [](const auto &log) { return !log.empty() && log.back().frame.dev == 0xC0; }, std::chrono::seconds(5)));
+        [](const auto &log) { return !log.empty() && log.back().frame.dev == 0xC0; },
+        std::chrono::seconds(5)));
     EXPECT_EQ(sim.outputs().prog_voltage->millivolts, 4200);
 }

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "j2534.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
 #include "sim/sim_fixture.h"
 #include "tests/passthru/write_test_support.h"
 
@@ -18,7 +18,7 @@ using orvane::sim::Frame;
 namespace {
 
 class VersionVoltageTest : public orvane::sim::SimFixture {
-protected:
+  protected:
     orvane::sim::Simulator &open_adapter()
     {
         auto &sim = start_sim(7);
@@ -130,10 +130,14 @@ TEST_F(VersionVoltageTest, ProgrammingVoltage)
         const char *text;
     };
     const Case cases[] = {
-        {device, 13, 5001, ERR_EXCEEDED_LIMIT, "PassThruSetProgrammingVoltage voltage exceeded limit"},
-        {device, 13, 18000, ERR_EXCEEDED_LIMIT, "PassThruSetProgrammingVoltage voltage exceeded limit"},
-        {device, 13, 0xFFFFFFFD, ERR_EXCEEDED_LIMIT, "PassThruSetProgrammingVoltage voltage exceeded limit"},
-        {device, 12, 1000, ERR_NOT_SUPPORTED, "PassThruSetProgrammingVoltage pin number not supported"},
+        {device, 13, 5001, ERR_EXCEEDED_LIMIT,
+         "PassThruSetProgrammingVoltage voltage exceeded limit"},
+        {device, 13, 18000, ERR_EXCEEDED_LIMIT,
+         "PassThruSetProgrammingVoltage voltage exceeded limit"},
+        {device, 13, 0xFFFFFFFD, ERR_EXCEEDED_LIMIT,
+         "PassThruSetProgrammingVoltage voltage exceeded limit"},
+        {device, 12, 1000, ERR_NOT_SUPPORTED,
+         "PassThruSetProgrammingVoltage pin number not supported"},
         {device, 17, 1000, ERR_PIN_INVALID, "PassThruSetProgrammingVoltage invalid pin number"},
         {99, 17, 99999, ERR_PIN_INVALID, "PassThruSetProgrammingVoltage invalid pin number"},
         {99, 14, 1000, ERR_NOT_SUPPORTED, "PassThruSetProgrammingVoltage pin number not supported"},

@@ -19,7 +19,7 @@ using tenq_test::make_msg;
 namespace {
 
 class WriteE2eTest : public orvane::sim::SimFixture {
-protected:
+  protected:
     orvane::sim::Simulator &open_adapter()
     {
         auto &sim = start_sim(7);
@@ -53,18 +53,21 @@ TEST_F(WriteE2eTest, BlockingWriteReturnsWithItsEchoReadable)
     ASSERT_EQ(n, 1u);
     EXPECT_EQ(rx.RxStatus & TX_MSG_TYPE, uint32_t{TX_MSG_TYPE});
     EXPECT_EQ(rx.DataSize, 8u);
-    EXPECT_EQ(std::vector<uint8_t>(rx.Data, rx.Data + 8), (std::vector<uint8_t>{0, 0, 0x07, 0xE0, 1, 2, 3, 4}));
+    EXPECT_EQ(std::vector<uint8_t>(rx.Data, rx.Data + 8),
+              (std::vector<uint8_t>{0, 0, 0x07, 0xE0, 1, 2, 3, 4}));
 
     // ISO 15765 on the same controller: a segmented message goes out whole.
     uint32_t iso = 0;
     ASSERT_EQ(lib.Connect(device, ISO15765, 0, 500000, &iso), STATUS_NOERROR);
-    m = make_msg(ISO15765, BLOCKING_WRITE | ISO15765_FRAME_PAD, id_and_payload({0, 0, 0x07, 0xE0}, 19));
+    m = make_msg(ISO15765, BLOCKING_WRITE | ISO15765_FRAME_PAD,
+                 id_and_payload({0, 0, 0x07, 0xE0}, 19));
     n = 1;
     ASSERT_EQ(lib.WriteMsgs(iso, &m, &n, 0), STATUS_NOERROR);
     // Complete once the barrier was answered; the connect's frames come first.
     auto frames = sim.log().frames();
-    const auto first = std::find_if(frames.begin(), frames.end(),
-                                    [](const Frame &f) { return f.dev == 0x20 && f.op == 3 && f.type == 5; });
+    const auto first = std::find_if(frames.begin(), frames.end(), [](const Frame &f) {
+        return f.dev == 0x20 && f.op == 3 && f.type == 5;
+    });
     frames.erase(frames.begin(), first);
     ASSERT_EQ(frames.size(), 5u) << ::testing::PrintToString(frames);
     EXPECT_EQ(frames[0].data[2], 0x10);
@@ -97,7 +100,8 @@ TEST_F(WriteE2eTest, VersionVoltageErrorTextAndPointer)
     ASSERT_TRUE(sim.log().wait_for_count(1, 5s));
     const Frame dac = sim.log().frames()[0];
     EXPECT_EQ(dac.dev, 0xC0);
-    EXPECT_EQ(std::vector<uint8_t>(dac.data.begin(), dac.data.begin() + 3), (std::vector<uint8_t>{0x88, 0x13, 0x0D}));
+    EXPECT_EQ(std::vector<uint8_t>(dac.data.begin(), dac.data.begin() + 3),
+              (std::vector<uint8_t>{0x88, 0x13, 0x0D}));
     EXPECT_EQ(sim.outputs().prog_voltage->millivolts, 5000);
     EXPECT_EQ(lib.SetProgrammingVoltage(device, 13, 5001), ERR_EXCEEDED_LIMIT);
     EXPECT_EQ(lib.last_error(), "PassThruSetProgrammingVoltage voltage exceeded limit");

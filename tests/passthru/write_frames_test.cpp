@@ -52,7 +52,8 @@ TEST(WriteFrames, KLinePieces)
 {
     EXPECT_EQ(pieces(make_msg(ISO9141, 0, {})), (std::vector<Piece>{{0, 0}}));
     EXPECT_EQ(pieces(make_msg(ISO9141, 0, id_and_payload({}, 68))), (std::vector<Piece>{{68, 0}}));
-    EXPECT_EQ(pieces(make_msg(ISO9141, 0, id_and_payload({}, 69))), (std::vector<Piece>{{68, 0x20}, {1, 0}}));
+    EXPECT_EQ(pieces(make_msg(ISO9141, 0, id_and_payload({}, 69))),
+              (std::vector<Piece>{{68, 0x20}, {1, 0}}));
     std::vector<uint8_t> joined;
     const PASSTHRU_MSG m = make_msg(ISO14230, 0x40000000, id_and_payload({}, 200));
     EXPECT_EQ(pieces(m, &joined), (std::vector<Piece>{{68, 0x20}, {68, 0x20}, {64, 0}}));
@@ -110,8 +111,14 @@ TEST(WriteFrames, CanLimits)
         bool fits;
     };
     const Case cases[] = {
-        {0, 3, false}, {0, 4, true}, {0, 70, true}, {0, 71, false},
-        {CAN_29BIT_ID, 3, false}, {CAN_29BIT_ID, 4, true}, {CAN_29BIT_ID, 68, true}, {CAN_29BIT_ID, 69, false},
+        {0, 3, false},
+        {0, 4, true},
+        {0, 70, true},
+        {0, 71, false},
+        {CAN_29BIT_ID, 3, false},
+        {CAN_29BIT_ID, 4, true},
+        {CAN_29BIT_ID, 68, true},
+        {CAN_29BIT_ID, 69, false},
     };
     for (const Case &c : cases)
         EXPECT_EQ(CanTxFits(make_msg(CAN, c.flags, std::vector<uint8_t>(c.size, 1))), c.fits)

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "j2534.h"
-#include "passthru/link/byteorder.h"
 #include "passthru/channels.h"
-#include "passthru/device_search.h"
 #include "passthru/debug.h"
+#include "passthru/device_search.h"
+#include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
 #include "tests/passthru/fake_port.h"
@@ -28,7 +28,7 @@ namespace {
 const tenq_test::WriteResult kWriteFails{-32005, 0};
 
 class WriteMsgsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         tenq::hCommPort = 42;
@@ -55,7 +55,10 @@ protected:
             out.push_back(decode_all(w).size());
         return out;
     }
-    static bool is_version_query(const Frame &f) { return f.dev == 0xF0 && f.op == 2 && f.type == 13; }
+    static bool is_version_query(const Frame &f)
+    {
+        return f.dev == 0xF0 && f.op == 2 && f.type == 13;
+    }
     void script_version_reply() { port.reads.push_back(tenq_test::frame(0xF0, 2, 13, 0, {1, 7})); }
 
     FakePort port;
@@ -143,7 +146,8 @@ TEST_F(WriteMsgsTest, ThousandFramesGoInOneWrite)
 
     // 1000 frames of the largest size are one write of 78000 bytes.
     port.writes.clear();
-    const PASSTHRU_MSG big = make_msg(CAN, CAN_29BIT_ID | CAN_FD_FRAME, id_and_payload({0x18, 0xDA, 0, 1}, 64));
+    const PASSTHRU_MSG big =
+        make_msg(CAN, CAN_29BIT_ID | CAN_FD_FRAME, id_and_payload({0x18, 0xDA, 0, 1}, 64));
     msgs = msg_array(1000, big);
     n = 1000;
     ASSERT_EQ(PassThruWriteMsgs(5, msgs.get(), &n, 0), STATUS_NOERROR);
@@ -198,9 +202,12 @@ TEST_F(WriteMsgsTest, MessagesThatCannotBeFramedAreRefusedBeforeAnyFrame)
         {6, make_msg(ISO15765, 0, {0, 0, 7}), "cannot be framed"},
         {6, make_msg(ISO15765, ISO15765_ADDR_TYPE, {0, 0, 7, 0xE0}), "cannot be framed"},
         {6, make_msg(ISO15765, 0, id_and_payload({0, 0, 7, 0xE0}, 4096)), "cannot be framed"},
-        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 7), "transmit data length"},
-        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 65), "transmit data length"},
-        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 0x108), "transmit data length"},
+        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 7),
+         "transmit data length"},
+        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 65),
+         "transmit data length"},
+        {6, make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, {0, 0, 7, 0xE0, 1}, 0x108),
+         "transmit data length"},
         {3, kline_long, "cannot be framed"},
     };
     for (const Case &c : cases) {
@@ -262,8 +269,10 @@ TEST_F(WriteMsgsTest, CallersRecordsAreNeverChanged)
 
     // ISO 15765 and CAN records too.
     connect(6);
-    PASSTHRU_MSG iso[2] = {make_msg(ISO15765, ISO15765_FRAME_PAD, id_and_payload({0, 0, 7, 0xE0}, 300)),
-                           make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, id_and_payload({0, 0, 7, 0xE0}, 70), 16)};
+    PASSTHRU_MSG iso[2] = {
+        make_msg(ISO15765, ISO15765_FRAME_PAD, id_and_payload({0, 0, 7, 0xE0}, 300)),
+        make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, id_and_payload({0, 0, 7, 0xE0}, 70),
+                 16)};
     const PASSTHRU_MSG iso_copy[2] = {iso[0], iso[1]};
     n = 2;
     EXPECT_EQ(PassThruWriteMsgs(6, iso, &n, 0), STATUS_NOERROR);
@@ -360,7 +369,8 @@ TEST_F(WriteMsgsTest, ProtocolMismatchIsLoggedPerFrameAndSentAnyway)
     EXPECT_EQ(PassThruWriteMsgs(6, &iso, &n, 0), STATUS_NOERROR);
     const auto lines = listener.lines();
     const auto mismatches = std::count_if(lines.begin(), lines.end(), [](const std::string &l) {
-        return l.rfind("E ", 0) == 0 && l.find("protocol (5) mismatch for channel ID (6)") != std::string::npos;
+        return l.rfind("E ", 0) == 0 &&
+               l.find("protocol (5) mismatch for channel ID (6)") != std::string::npos;
     });
     EXPECT_EQ(mismatches, 3);  // first and two consecutive frames; the end frame is the channel's
 }
@@ -377,7 +387,8 @@ TEST_F(WriteMsgsTest, TransmitDataLengthStaysWithTheChannel)
     EXPECT_EQ(tenq::CANSetup.iso15765_tx_data_length, 8);  // a classic message resets it
     EXPECT_EQ(tenq::MSCANSetup.iso15765_tx_data_length, 64);
 
-    m = make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, id_and_payload({0, 0, 7, 0xE0}, 40), 32);
+    m = make_msg(ISO15765, CAN_FD_FRAME | FD_TX_LENGTH_IN_MSG, id_and_payload({0, 0, 7, 0xE0}, 40),
+                 32);
     n = 1;
     ASSERT_EQ(PassThruWriteMsgs(12, &m, &n, 0), STATUS_NOERROR);
     EXPECT_EQ(tenq::MSCANSetup.iso15765_tx_data_length, 32);

@@ -18,7 +18,7 @@ using tenq_test::msg_array;
 namespace {
 
 class WriteSimTest : public orvane::sim::SimFixture {
-protected:
+  protected:
     orvane::sim::Simulator &open_adapter()
     {
         auto &sim = start_sim(7);
@@ -75,7 +75,8 @@ TEST_F(WriteSimTest, FramesAsTheAdapterReceivesThem)
 
     sim.log().clear();
     PASSTHRU_MSG kline[4] = {make_msg(ISO9141, 0, {}), make_msg(ISO9141, 0, id_and_payload({}, 68)),
-                             make_msg(ISO9141, 0, id_and_payload({}, 69)), make_msg(ISO9141, 0, id_and_payload({}, 200))};
+                             make_msg(ISO9141, 0, id_and_payload({}, 69)),
+                             make_msg(ISO9141, 0, id_and_payload({}, 200))};
     n = 4;
     ASSERT_EQ(PassThruWriteMsgs(3, kline, &n, 0), STATUS_NOERROR);
     frames = received(sim, 7);

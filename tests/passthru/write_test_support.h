@@ -18,7 +18,7 @@ namespace tenq_test {
 // A clock that moves only when asked: each tick_count() call advances it by
 // `step` ms, and sleeps add to it (and are summed).
 class SteppingClock : public platform::Clock {
-public:
+  public:
     explicit SteppingClock(uint32_t step = 0) : step_(step) { platform::set_clock(this); }
     ~SteppingClock() override { platform::set_clock(nullptr); }
     uint32_t tick_count() override
@@ -33,7 +33,7 @@ public:
     }
     uint32_t slept = 0;
 
-private:
+  private:
     uint32_t step_;
     uint32_t now_ = 1000;
 };
@@ -54,7 +54,8 @@ inline PASSTHRU_MSG make_msg(uint32_t protocol, uint32_t tx_flags, const std::ve
 }
 
 // Identifier bytes, then `payload_size` bytes counting up from `first`.
-inline std::vector<uint8_t> id_and_payload(const std::vector<uint8_t> &id, size_t payload_size, uint8_t first = 0)
+inline std::vector<uint8_t> id_and_payload(const std::vector<uint8_t> &id, size_t payload_size,
+                                           uint8_t first = 0)
 {
     return bytes_of({id, counting(payload_size, first)});
 }

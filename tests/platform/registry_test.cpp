@@ -20,7 +20,7 @@ using namespace platform;
 namespace {
 
 class Registry : public testing::Test {
-protected:
+  protected:
     fs::path root;
 
     void SetUp() override
@@ -100,24 +100,32 @@ TEST_F(Registry, EachTypeRoundTripsAndCommonOnesReadAsExportSyntax)
     EXPECT_EQ(reg_set_value(key, "Blob", REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
     EXPECT_EQ(reg_set_value(key, "Empty", REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     const char multi[] = "one\0two\0";
-    EXPECT_EQ(reg_set_value(key, "Multi", REG_MULTI_SZ, reinterpret_cast<const uint8_t *>(multi), sizeof multi),
+    EXPECT_EQ(reg_set_value(key, "Multi", REG_MULTI_SZ, reinterpret_cast<const uint8_t *>(multi),
+                            sizeof multi),
               ERROR_SUCCESS);
     // Text the one-line form cannot carry: a newline, no terminator, a NUL inside.
     const char odd[] = "two\nlines";
-    EXPECT_EQ(reg_set_value(key, "Lines", REG_SZ, reinterpret_cast<const uint8_t *>(odd), sizeof odd),
+    EXPECT_EQ(
+        reg_set_value(key, "Lines", REG_SZ, reinterpret_cast<const uint8_t *>(odd), sizeof odd),
+        ERROR_SUCCESS);
+    EXPECT_EQ(reg_set_value(key, "Bare", REG_SZ, reinterpret_cast<const uint8_t *>("abc"), 3),
               ERROR_SUCCESS);
-    EXPECT_EQ(reg_set_value(key, "Bare", REG_SZ, reinterpret_cast<const uint8_t *>("abc"), 3), ERROR_SUCCESS);
-    EXPECT_EQ(reg_set_value(key, "Inner", REG_SZ, reinterpret_cast<const uint8_t *>("a\0b"), 4), ERROR_SUCCESS);
+    EXPECT_EQ(reg_set_value(key, "Inner", REG_SZ, reinterpret_cast<const uint8_t *>("a\0b"), 4),
+              ERROR_SUCCESS);
     const uint16_t short_dword = 7;
-    EXPECT_EQ(reg_set_value(key, "Short", REG_DWORD, reinterpret_cast<const uint8_t *>(&short_dword), 2),
+    EXPECT_EQ(
+        reg_set_value(key, "Short", REG_DWORD, reinterpret_cast<const uint8_t *>(&short_dword), 2),
+        ERROR_SUCCESS);
+    EXPECT_EQ(reg_set_value(key, "Odd=Name", REG_SZ, reinterpret_cast<const uint8_t *>("v"), 2),
               ERROR_SUCCESS);
-    EXPECT_EQ(reg_set_value(key, "Odd=Name", REG_SZ, reinterpret_cast<const uint8_t *>("v"), 2), ERROR_SUCCESS);
     EXPECT_EQ(reg_close_key(key), ERROR_SUCCESS);
 
-    ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\PassThruSupport.04.04\\Vexlar-Orvane-FD", KEY_READ, &key),
+    ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\PassThruSupport.04.04\\Vexlar-Orvane-FD",
+                           KEY_READ, &key),
               ERROR_SUCCESS);
     EXPECT_EQ(query(key, "Name"), value(REG_SZ, std::string("Orvane-FD\0", 10)));
-    EXPECT_EQ(query(key, "FunctionLibrary"), value(REG_SZ, std::string("C:\\Windows\\SYSTEM\\\"quoted\"\0", 27)));
+    EXPECT_EQ(query(key, "FunctionLibrary"),
+              value(REG_SZ, std::string("C:\\Windows\\SYSTEM\\\"quoted\"\0", 27)));
     EXPECT_EQ(query(key, "CAN"), value(REG_DWORD, std::string("\x01\0\0\0", 4)));
     EXPECT_EQ(query(key, "Big"), value(REG_DWORD, "\xef\xbe\xad\xde"));
     EXPECT_EQ(query(key, "Blob"), value(REG_BINARY, std::string("\x00\x01\x7f\x80\xff", 5)));
@@ -133,11 +141,13 @@ TEST_F(Registry, EachTypeRoundTripsAndCommonOnesReadAsExportSyntax)
     fs::path dir = hklm() / "Software/PassThruSupport.04.04/Vexlar-Orvane-FD";
     std::string file = read_file(dir / "values.conf");
     EXPECT_NE(file.find("Name=\"Orvane-FD\"\n"), std::string::npos) << file;
-    EXPECT_NE(file.find("FunctionLibrary=\"C:\\\\Windows\\\\SYSTEM\\\\\\\"quoted\\\"\"\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("FunctionLibrary=\"C:\\\\Windows\\\\SYSTEM\\\\\\\"quoted\\\"\"\n"),
+              std::string::npos)
+        << file;
     EXPECT_NE(file.find("CAN=dword:00000001\n"), std::string::npos) << file;
     EXPECT_NE(file.find("Blob=hex(3):00,01,7f,80,ff\n"), std::string::npos) << file;
     // Readable by every user's programs, and no temporary file left behind.
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(stat((dir / "values.conf").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
@@ -148,7 +158,8 @@ TEST_F(Registry, KeyAndValueNamesIgnoreCase)
     fs::create_directories(hklm() / "SOFTWARE/passthrusupport.04.04");  // made by hand
     uint32_t disposition = 0;
     HKEY key = nullptr;
-    ASSERT_EQ(reg_create_key(HKEY_LOCAL_MACHINE, "Software\\PassThruSupport.04.04\\Vexlar-Orvane-FD", &key,
+    ASSERT_EQ(reg_create_key(HKEY_LOCAL_MACHINE,
+                             "Software\\PassThruSupport.04.04\\Vexlar-Orvane-FD", &key,
                              &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
@@ -158,7 +169,8 @@ TEST_F(Registry, KeyAndValueNamesIgnoreCase)
     EXPECT_TRUE(fs::is_directory(hklm() / "SOFTWARE/passthrusupport.04.04/Vexlar-Orvane-FD"));
     EXPECT_FALSE(fs::exists(hklm() / "Software"));
 
-    ASSERT_EQ(reg_create_key(HKEY_LOCAL_MACHINE, "software\\PASSTHRUSUPPORT.04.04\\vexlar-orvane-fd", &key,
+    ASSERT_EQ(reg_create_key(HKEY_LOCAL_MACHINE,
+                             "software\\PASSTHRUSUPPORT.04.04\\vexlar-orvane-fd", &key,
                              &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
@@ -168,12 +180,14 @@ TEST_F(Registry, KeyAndValueNamesIgnoreCase)
     HKEY software = nullptr;
     HKEY entry = nullptr;
     ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software", KEY_READ, &software), ERROR_SUCCESS);
-    ASSERT_EQ(reg_open_key(software, "PassThruSupport.04.04\\VEXLAR-ORVANE-FD", KEY_READ, &entry), ERROR_SUCCESS);
+    ASSERT_EQ(reg_open_key(software, "PassThruSupport.04.04\\VEXLAR-ORVANE-FD", KEY_READ, &entry),
+              ERROR_SUCCESS);
     EXPECT_EQ(query(entry, "nAmE"), value(REG_SZ, std::string("second\0", 7)));
     reg_close_key(entry);
     reg_close_key(software);
 
-    std::string file = read_file(hklm() / "SOFTWARE/passthrusupport.04.04/Vexlar-Orvane-FD/values.conf");
+    std::string file =
+        read_file(hklm() / "SOFTWARE/passthrusupport.04.04/Vexlar-Orvane-FD/values.conf");
     EXPECT_EQ(file, "Name=\"second\"\n");  // one line, first spelling kept
 }
 
@@ -242,7 +256,8 @@ TEST_F(Registry, QuerySizesSmallBuffersAndMissingValues)
     reg_close_key(key);
 
     HKEY missing = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Nope", KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Nope", KEY_READ, &missing),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(missing, nullptr);
     EXPECT_EQ(reg_query_value(nullptr, "Name", nullptr, nullptr, &len), ERROR_INVALID_HANDLE);
     EXPECT_EQ(reg_close_key(nullptr), ERROR_INVALID_HANDLE);
@@ -252,24 +267,24 @@ TEST_F(Registry, QuerySizesSmallBuffersAndMissingValues)
 TEST_F(Registry, HandEditedFileIsReadAndItsCommentsSurviveAWrite)
 {
     fs::create_directories(hklm() / "Software/Hand");
-    const std::string text =
-        "# written by hand\r\n"
-        "; another comment\n"
-        "\n"
-        "  Name = \"Orvane-FD\"   ; trailing note\n"
-        "Path=\"C:\\Windows\\TENQ.DLL\"\n"
-        "Escaped=\"a\\\\b \\\"q\\\"\"\n"
-        "\"Quoted Name\"=dword:0000BEEF\n"
-        "Blob=hex:DE,ad, 01\n"
-        "Multi=hex(7):61,00,00\n"
-        "this line is not a value\n"
-        "Broken=\"no end\n"
-        "NAME=\"a later duplicate\"\n"
-        "Debug=dword:1\n";
+    const std::string text = "# written by hand\r\n"
+                             "; another comment\n"
+                             "\n"
+                             "  Name = \"Orvane-FD\"   ; trailing note\n"
+                             "Path=\"C:\\Windows\\TENQ.DLL\"\n"
+                             "Escaped=\"a\\\\b \\\"q\\\"\"\n"
+                             "\"Quoted Name\"=dword:0000BEEF\n"
+                             "Blob=hex:DE,ad, 01\n"
+                             "Multi=hex(7):61,00,00\n"
+                             "this line is not a value\n"
+                             "Broken=\"no end\n"
+                             "NAME=\"a later duplicate\"\n"
+                             "Debug=dword:1\n";
     std::ofstream(hklm() / "Software/Hand/values.conf", std::ios::binary) << text;
 
     HKEY key = nullptr;
-    ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Hand", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Hand", KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
     EXPECT_EQ(query(key, "Name"), value(REG_SZ, std::string("Orvane-FD\0", 10)));
     EXPECT_EQ(query(key, "Path"), value(REG_SZ, std::string("C:\\Windows\\TENQ.DLL\0", 20)));
     EXPECT_EQ(query(key, "Escaped"), value(REG_SZ, std::string("a\\b \"q\"\0", 8)));
@@ -292,7 +307,8 @@ TEST_F(Registry, HandEditedFileIsReadAndItsCommentsSurviveAWrite)
 TEST_F(Registry, NamesThatWouldLeaveTheTreeAreRefused)
 {
     HKEY software = create("Software");
-    for (const char *bad : {"..", "..\\..\\..", "a\\..\\b", ".", "a/b", "../x", "/etc", "", "\\a", "a\\\\b", "a\\"}) {
+    for (const char *bad :
+         {"..", "..\\..\\..", "a\\..\\b", ".", "a/b", "../x", "/etc", "", "\\a", "a\\\\b", "a\\"}) {
         HKEY key = nullptr;
         int32_t expected = *bad ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;  // "" is the key itself
         EXPECT_EQ(reg_create_key(software, bad, &key, nullptr), expected) << bad;
@@ -300,8 +316,9 @@ TEST_F(Registry, NamesThatWouldLeaveTheTreeAreRefused)
         EXPECT_EQ(reg_open_key(software, bad, KEY_READ, &key), expected) << bad;
         reg_close_key(key);
     }
-    EXPECT_EQ(reg_set_value(software, "two\nlines", REG_SZ, reinterpret_cast<const uint8_t *>(""), 1),
-              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(
+        reg_set_value(software, "two\nlines", REG_SZ, reinterpret_cast<const uint8_t *>(""), 1),
+        ERROR_INVALID_PARAMETER);
     reg_close_key(software);
 
     // Nothing was made anywhere but the one key.
@@ -319,7 +336,8 @@ TEST_F(Registry, ReadHandlesCannotWrite)
     HKEY key = nullptr;
     ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Device", KEY_READ, &key), ERROR_SUCCESS);
     uint32_t one = 1;
-    EXPECT_EQ(reg_set_value(key, "CAN", REG_DWORD, reinterpret_cast<uint8_t *>(&one), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg_set_value(key, "CAN", REG_DWORD, reinterpret_cast<uint8_t *>(&one), 4),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg_delete_value(key, "CAN"), ERROR_ACCESS_DENIED);
     // Creating a sub-key through a read handle works, as the installer does.
     HKEY sub = nullptr;
@@ -340,7 +358,8 @@ TEST_F(Registry, ChangingTheRootTakesEffectAtOnce)
     fs::path other = root / "other";
     setenv("ORVANE_ROOT", other.c_str(), 1);
     HKEY probe = nullptr;
-    EXPECT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Here", KEY_READ, &probe), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Here", KEY_READ, &probe),
+              ERROR_FILE_NOT_FOUND);
     HKEY second = create("Software\\Here");
     EXPECT_EQ(query(second, "Name"), error(ERROR_FILE_NOT_FOUND));
     set_text(second, "Name", "second root");

@@ -23,7 +23,7 @@ int32_t since(uint32_t earlier, uint32_t later)
 }
 
 class FakeClock : public platform::Clock {
-public:
+  public:
     uint32_t now = 0xFFFFFF00u;  // close to the wrap
     uint32_t slept = 0;
     uint32_t tick_count() override { return now; }

@@ -12,7 +12,7 @@ namespace orvane::sim {
 namespace {
 
 class Recorder : public Context {
-public:
+  public:
     void reply(Frame frame) override { replies.push_back(std::move(frame)); }
     uint32_t now_ticks() const override { return 0; }
     std::vector<Frame> replies;
@@ -46,16 +46,20 @@ TEST(AdapterOutputs, EchoesTransmittedFramesOnlyWithLoopback)
     o.handle(can);
     // ISO 15765 frame with extended address and last-frame mark: those
     // transmit bits do not come back.
-    o.handle(Frame(JMSG_MSISO15765, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x07, 0xE0, 0xF1, 0x21, 9}, 0xB0));
+    o.handle(
+        Frame(JMSG_MSISO15765, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x07, 0xE0, 0xF1, 0x21, 9}, 0xB0));
     // K-line pieces: the echo comes once the last piece is in, whole, with
     // the checksum the adapter puts on the line.
     o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x68, 0x6A}, 0x20));
     ASSERT_EQ(o.ctx.replies.size(), 2u);
     o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0xF1}, 0));
     ASSERT_EQ(o.ctx.replies.size(), 3u);
-    EXPECT_EQ(o.ctx.replies[0], Frame(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x07, 0xE0, 1, 2}, 0x13));
-    EXPECT_EQ(o.ctx.replies[1], Frame(JMSG_MSISO15765, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x07, 0xE0, 0xF1, 0x21, 9}, 0x10));
-    EXPECT_EQ(o.ctx.replies[2], Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1, 0xC3}, 0));
+    EXPECT_EQ(o.ctx.replies[0],
+              Frame(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x07, 0xE0, 1, 2}, 0x13));
+    EXPECT_EQ(o.ctx.replies[1], Frame(JMSG_MSISO15765, JMSG_DEV_READ, JMSG_TYPE_DATA,
+                                      {0x07, 0xE0, 0xF1, 0x21, 9}, 0x10));
+    EXPECT_EQ(o.ctx.replies[2],
+              Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1, 0xC3}, 0));
     EXPECT_EQ(o.state.transmitted, 5u);
 
     // Connected with ISO9141_NO_CHECKSUM (init_type 0x80): no checksum.
@@ -64,10 +68,12 @@ TEST(AdapterOutputs, EchoesTransmittedFramesOnlyWithLoopback)
     o.devices.setup_blocks[JMSG_ISO9141] = block;
     o.handle(Frame(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1}, 0));
     ASSERT_EQ(o.ctx.replies.size(), 4u);
-    EXPECT_EQ(o.ctx.replies[3], Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1}, 0));
+    EXPECT_EQ(o.ctx.replies[3],
+              Frame(JMSG_ISO9141, JMSG_DEV_READ, JMSG_TYPE_DATA, {0x68, 0x6A, 0xF1}, 0));
 
     // The terminating frame (type 0) is no bus data.
-    EXPECT_EQ(o.table.find(Frame(JMSG_ISO15765, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, {}, 0x20)), nullptr);
+    EXPECT_EQ(o.table.find(Frame(JMSG_ISO15765, JMSG_DEV_WRITE, JMSG_TYPE_PLAIN, {}, 0x20)),
+              nullptr);
 }
 
 TEST(AdapterOutputs, KeepsTheProgrammingVoltage)

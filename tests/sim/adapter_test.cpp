@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 constexpr auto kPatience = 20s;
 
 class SlavePort {
-public:
+  public:
     explicit SlavePort(const std::string &path)
     {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -88,7 +88,7 @@ public:
     // True when bytes are waiting right now.
     bool has_input() { return wait(POLLIN, 0); }
 
-private:
+  private:
     bool wait(short events, int ms)
     {
         pollfd p{fd_, events, 0};
@@ -183,9 +183,8 @@ TEST_F(SimulatedAdapter, FramesWithoutHandlerAreLoggedAndUnanswered)
     EXPECT_EQ(sim.partial_bytes(), 7u);
 
     // A test can teach the adapter new answers; the partial frame completes.
-    sim.set_handler(JMSG_CAN, JMSG_DEV_STOP, HandlerTable::kAnyType, [](const Frame &in, Context &ctx) {
-        ctx.reply(Frame(in.dev, JMSG_DEV_STOP));
-    });
+    sim.set_handler(JMSG_CAN, JMSG_DEV_STOP, HandlerTable::kAnyType,
+                    [](const Frame &in, Context &ctx) { ctx.reply(Frame(in.dev, JMSG_DEV_STOP)); });
     const auto whole = encode(half_frame);
     port.write(std::vector<uint8_t>(whole.begin() + 7, whole.end()));
     port.write(Frame(JMSG_CAN, JMSG_DEV_STOP));
@@ -255,7 +254,8 @@ TEST_F(SimulatedAdapter, SplitAndPacedOutputDeliversWholeFramesVerbatim)
     Frame overflow(JMSG_ADAPTER, JMSG_DEV_READ, JMSG_TYPE_PLAIN, {JMSG_CAN}, JMSG_FLAG_OVERFLOW);
     overflow.set_timestamp_be(0x00010000);
     const Frame big(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_PLAIN, std::vector<uint8_t>(100, 0xA5));
-    for (const Frame &f : {overflow, Frame(JMSG_ISO9141, JMSG_DEV_STOP), Frame(JMSG_CAN, JMSG_DEV_START), big}) {
+    for (const Frame &f :
+         {overflow, Frame(JMSG_ISO9141, JMSG_DEV_STOP), Frame(JMSG_CAN, JMSG_DEV_START), big}) {
         sim.inject(f);
         encode_to(f, expected);
     }
@@ -291,8 +291,9 @@ TEST_F(SimulatedAdapter, AReaderThatNeverReadsBlocksNothing)
     // Far more than a pseudo-terminal buffers.
     std::vector<uint8_t> expected;
     for (int i = 0; i < 8000; ++i) {
-        const Frame f(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_PLAIN, std::vector<uint8_t>(68, static_cast<uint8_t>(i >> 8)),
-                      0, static_cast<uint8_t>(i));
+        const Frame f(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_PLAIN,
+                      std::vector<uint8_t>(68, static_cast<uint8_t>(i >> 8)), 0,
+                      static_cast<uint8_t>(i));
         sim.inject(f);
         encode_to(f, expected);
     }
@@ -316,7 +317,8 @@ TEST_F(SimulatedAdapter, AReaderThatNeverReadsBlocksNothing)
         sim.inject(Frame(JMSG_CAN, JMSG_DEV_READ, JMSG_TYPE_PLAIN, std::vector<uint8_t>(68, 1)));
     sim.stop();  // must return although the terminal is full
     EXPECT_FALSE(sim.running());
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(root() + "/etc/passthru/ports/COM7")));
+    EXPECT_FALSE(std::filesystem::exists(
+        std::filesystem::symlink_status(root() + "/etc/passthru/ports/COM7")));
 }
 
 TEST_F(SimulatedAdapter, ReplacesOnlyStalePseudoTerminalLinks)

@@ -20,8 +20,8 @@ std::vector<uint8_t> counting(size_t n)
 
 TEST(BusTraffic, CanFramesCarryIdentifierFlagsTypeAndTimeStamp)
 {
-    const Frame f = can_frame(JMSG_MSCAN, {0x18DAF110, true}, std::vector<uint8_t>{1, 2}, 0x00010000,
-                              kCanFlagFd, JMSG_TYPE_DATA);
+    const Frame f = can_frame(JMSG_MSCAN, {0x18DAF110, true}, std::vector<uint8_t>{1, 2},
+                              0x00010000, kCanFlagFd, JMSG_TYPE_DATA);
     EXPECT_EQ(f.dev, JMSG_MSCAN);
     EXPECT_EQ(f.op, JMSG_DEV_READ);
     EXPECT_EQ(f.type, JMSG_TYPE_DATA);
@@ -39,8 +39,8 @@ TEST(BusTraffic, Iso15765SegmentationAsASenderCutsIt)
     shape.ticks_step = 10;
     auto sf = iso15765_frames(shape, std::vector<uint8_t>{0x41, 0x00});
     ASSERT_EQ(sf.size(), 1u);
-    EXPECT_EQ(sf[0].data, (std::vector<uint8_t>{0x07, 0xE8, 0x02, 0x41, 0x00, 0xCC, 0xCC, 0xCC,
-                                                0xCC, 0xCC}));
+    EXPECT_EQ(sf[0].data,
+              (std::vector<uint8_t>{0x07, 0xE8, 0x02, 0x41, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC}));
 
     // 6 bytes in the first frame, 7 in each consecutive frame: 17 frames
     // run the sequence number through 0x2F to 0x20 and 0x21.

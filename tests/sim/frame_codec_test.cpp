@@ -23,7 +23,8 @@ TEST(FrameCodec, EncodesHeaderFieldsInWireOrder)
 {
     Frame f(0xF0, 2, 13, {0xAA, 0xBB}, 0x40, 3);
     f.set_timestamp_be(0x01020304);
-    const std::vector<uint8_t> want{0x03, 0x02, 0xF0, 0x02, 0x40, 0x0D, 0x01, 0x02, 0x03, 0x04, 0xAA, 0xBB};
+    const std::vector<uint8_t> want{0x03, 0x02, 0xF0, 0x02, 0x40, 0x0D,
+                                    0x01, 0x02, 0x03, 0x04, 0xAA, 0xBB};
     EXPECT_EQ(encode(f), want);
     EXPECT_EQ(f.timestamp_be(), 0x01020304u);
     EXPECT_EQ(f.timestamp_le(), 0x04030201u);
@@ -46,14 +47,15 @@ TEST(FrameCodec, RoundTripsEverySize)
         EXPECT_EQ(*back, f);
         // One byte short of the frame is never a frame, a short header included.
         for (size_t cut = 0; cut < wire.size(); ++cut)
-            EXPECT_FALSE(decode(std::span<const uint8_t>(wire).first(cut))) << size << " cut " << cut;
+            EXPECT_FALSE(decode(std::span<const uint8_t>(wire).first(cut)))
+                << size << " cut " << cut;
     }
 }
 
 TEST(FrameCodec, CutterDeliversTheSameFramesWhateverTheSplit)
 {
-    const std::vector<Frame> frames{make(0xF0, 2, 13, 2, 1), make(0x10, 3, 7, 0, 2), make(0x20, 2, 0, 100, 3),
-                                    make(0x90, 2, 0, 68, 4)};
+    const std::vector<Frame> frames{make(0xF0, 2, 13, 2, 1), make(0x10, 3, 7, 0, 2),
+                                    make(0x20, 2, 0, 100, 3), make(0x90, 2, 0, 68, 4)};
     std::vector<uint8_t> stream;
     for (const auto &f : frames)
         encode_to(f, stream);
@@ -140,7 +142,8 @@ TEST(FrameLog, WaitsForFramesFromAnotherThread)
     ASSERT_EQ(frames.size(), 3u);
     for (uint8_t i = 0; i < 3; ++i)
         EXPECT_EQ(frames[i].id, i);
-    EXPECT_TRUE(log.wait_until([](const auto &e) { return e.back().ticks == 2; }, std::chrono::seconds(1)));
+    EXPECT_TRUE(
+        log.wait_until([](const auto &e) { return e.back().ticks == 2; }, std::chrono::seconds(1)));
     log.clear();
     EXPECT_EQ(log.size(), 0u);
 }

@@ -112,7 +112,8 @@ TEST(OutputQueue, PacingReleasesBytesAtTheLinkRate)
     EXPECT_EQ(r.state, OutputQueue::State::Waiting);
     EXPECT_EQ(r.wake, t0 + OutputQueue::link_time(10) + OutputQueue::link_time(1));
 
-    EXPECT_EQ(q.flush(t0 + OutputQueue::link_time(100), term.writer()).state, OutputQueue::State::Empty);
+    EXPECT_EQ(q.flush(t0 + OutputQueue::link_time(100), term.writer()).state,
+              OutputQueue::State::Empty);
     EXPECT_EQ(term.received, bytes(100, 0));
 
     // An idle line earns no credit: a chunk queued much later starts then.

@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TempFolder {
-public:
+  public:
     TempFolder()
     {
         std::string templ = (fs::temp_directory_path() / "orvane-card-XXXXXX").string();
@@ -32,14 +32,15 @@ public:
     }
     const fs::path &path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
 std::vector<uint8_t> bytes_of(const fs::path &p)
 {
     std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 TEST(SdCard, NamesThatCouldLeaveTheFolderAreRefused)
@@ -106,11 +107,13 @@ TEST(SdCard, WildcardsMatchWithoutRegardToCase)
         const char *pattern, *name;
         bool match;
     } cases[] = {
-        {"*.BIN", "TEST.BIN", true},   {"*.bin", "test.BIN", true},   {"*.BIN", "TEST.BINX", false},
-        {"*", "", true},               {"*", "A.LOG", true},          {"?.LOG", "A.LOG", true},
-        {"?.LOG", "AB.LOG", false},    {"A*B*C", "AxxBxxC", true},    {"A*B*C", "AxxBxx", false},
-        {"*DATA*", "XDATA.LOG", true}, {"DATA.LOG", "data.log", true}, {"", "A", false},
-        {"**.L?G", "X.LOG", true},     {"*.*", "NODOT", false},
+        {"*.BIN", "TEST.BIN", true},    {"*.bin", "test.BIN", true},
+        {"*.BIN", "TEST.BINX", false},  {"*", "", true},
+        {"*", "A.LOG", true},           {"?.LOG", "A.LOG", true},
+        {"?.LOG", "AB.LOG", false},     {"A*B*C", "AxxBxxC", true},
+        {"A*B*C", "AxxBxx", false},     {"*DATA*", "XDATA.LOG", true},
+        {"DATA.LOG", "data.log", true}, {"", "A", false},
+        {"**.L?G", "X.LOG", true},      {"*.*", "NODOT", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(wildcard_match(c.pattern, c.name), c.match) << c.pattern << " " << c.name;

@@ -350,20 +350,23 @@ TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
         {"only XDATA.LOG: found as a substring, refused by the card",
          "XDATA.LOG",
          [](const fs::path &) {},
-         {"Reading file from SD-Card...ERROR: PassThruReadFile(./00012345/000000_DATA.LOG,DATA.LOG) "
+         {"Reading file from SD-Card...ERROR: "
+          "PassThruReadFile(./00012345/000000_DATA.LOG,DATA.LOG) "
           "Status=7",
-          not_deleted,
-          press_enter},
+          not_deleted, press_enter},
          0},
         {"combined log cannot be opened",
          "DATA.LOG",
          [](const fs::path &work) { fs::create_directory(work / "DATA.LOG"); },
-         {"Reading file from SD-Card...Appending data to combined log file...ERROR: Cannot open DATA.LOG: Is a directory", not_deleted, press_enter},
+         {"Reading file from SD-Card...Appending data to combined log file...ERROR: Cannot open "
+          "DATA.LOG: Is a directory",
+          not_deleted, press_enter},
          1},
         {"combined log full: the buffered data fail at the close",
          "DATA.LOG",
          [](const fs::path &work) { fs::create_symlink("/dev/full", work / "DATA.LOG"); },
-         {"Reading file from SD-Card...Appending data to combined log file...ERROR: Cannot append ./00012345/000000_DATA.LOG to DATA.LOG: DATA.LOG: No space left on "
+         {"Reading file from SD-Card...Appending data to combined log file...ERROR: Cannot append "
+          "./00012345/000000_DATA.LOG to DATA.LOG: DATA.LOG: No space left on "
           "device",
           not_deleted, press_enter},
          1},
