@@ -18,6 +18,8 @@ bool write_all(int fd, const char *data, size_t size)
         ssize_t n = write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         data += n;
@@ -53,10 +55,17 @@ template <typename Fill> bool replace(const std::string &destination, unsigned m
     // Without the sync a crash soon after the rename can leave an empty file
     // where the old one was.
     bool ok = fill(fd) && fchmod(fd, static_cast<mode_t>(mode)) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
+    int err = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     if (ok && rename(temp.c_str(), destination.c_str()) == 0)
         return true;
+    if (ok)
+        err = errno;
     unlink(temp.c_str());
+    errno = err;  // the cause, not the clean-up's
     return false;
 }
 

@@ -19,7 +19,8 @@ namespace platform {
 bool replace_file_with_copy(const std::string &source, const std::string &destination,
                             unsigned mode);
 
-// Replace `destination` with `content`, mode `mode`.
+// Replace `destination` with `content`, mode `mode`.  After a failure
+// errno says why (the registry turns it into its status).
 bool replace_file_with_text(const std::string &destination, std::string_view content,
                             unsigned mode);
 

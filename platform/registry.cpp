@@ -12,6 +12,7 @@
  */
 #include "platform/registry.h"
 
+#include "platform/file_replace.h"
 #include "platform/paths.h"
 #include "platform/registry_values.h"
 
@@ -216,34 +217,10 @@ int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &
 // either the old or the new values, never half a file.
 int32_t write_values(const std::vector<std::string> &path, const std::vector<RegLine> &lines)
 {
-    const std::string content = format_values_file(lines);
-    std::string dir = key_dir(path);
-    std::string temp = dir + "/." + kValuesFile + ".XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return from_errno(errno);
-    int err = 0;
-    // mkostemp makes the file private, but every user's programs read it.
-    if (fchmod(fd, 0644) != 0)
-        err = errno;
-    for (size_t done = 0; err == 0 && done < content.size();) {
-        ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else if (n == 0 || errno != EINTR)
-            err = n == 0 ? ENOSPC : errno;
-    }
-    // Without the sync a crash soon after the rename can leave an empty file.
-    if (err == 0 && fsync(fd) != 0)
-        err = errno;
-    if (close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && rename(temp.c_str(), (dir + '/' + kValuesFile).c_str()) != 0)
-        err = errno;
-    if (err == 0)
+    // Mode 0644: every user's programs read the values.
+    if (replace_file_with_text(key_dir(path) + '/' + kValuesFile, format_values_file(lines), 0644))
         return ERROR_SUCCESS;
-    unlink(temp.c_str());
-    return from_errno(err);
+    return from_errno(errno);
 }
 
 auto named(std::string_view name)
