@@ -49,9 +49,7 @@ void connect_kline(const ChannelInfo &ch, uint32_t Flags, uint32_t baud_rate)
 {
     SetIsoConnectDefaults(*ch.iso_setup, baud_rate, Flags);
     ISO9141NoChecksum = (Flags & ISO9141_NO_CHECKSUM) ? 1 : 0;
-    uint8_t block[kIsoSetupSize];
-    SerializeIsoSetup(*ch.iso_setup, block);
-    if (JmsgSendCmd(ch.unit, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
+    if (SendSetupBlock(ch.unit, *ch.iso_setup) != 0)
         DbgMsg(DBG_ERROR, ch.setup_failure);
 }
 
@@ -60,9 +58,7 @@ void connect_can(const ChannelInfo &ch, uint32_t baud_rate)
     SetCanConnectDefaults(*ch.can_setup, baud_rate, ch.kind == ChannelKind::Iso15765);
     if (!kSendCanSetupAtConnect)
         return;
-    uint8_t block[kCanSetupSize];
-    SerializeCanSetup(*ch.can_setup, block);
-    if (JmsgSendCmd(ch.unit, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof block, block, 0) != 0)
+    if (SendSetupBlock(ch.unit, *ch.can_setup) != 0)
         DbgMsg(DBG_ERROR, ch.setup_failure);
 }
 

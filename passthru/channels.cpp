@@ -6,6 +6,7 @@
 #include "j2534.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/jmsg.h"
+#include "passthru/link/link.h"
 #include "passthru/receive/iso15765_rx.h"
 
 namespace tenq {
@@ -229,6 +230,20 @@ void SerializeIsoSetup(const ISO_SETUP &s, uint8_t (&out)[kIsoSetupSize])
     }
     out[54] = s.parity;
     out[55] = s.data_bits;
+}
+
+int32_t SendSetupBlock(uint8_t device, const CAN_SETUP &setup, uint8_t flags)
+{
+    uint8_t bytes[kCanSetupSize];
+    SerializeCanSetup(setup, bytes);
+    return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, flags, sizeof bytes, bytes, 0);
+}
+
+int32_t SendSetupBlock(uint8_t device, const ISO_SETUP &setup, uint8_t flags)
+{
+    uint8_t bytes[kIsoSetupSize];
+    SerializeIsoSetup(setup, bytes);
+    return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, flags, sizeof bytes, bytes, 0);
 }
 
 }  // namespace tenq

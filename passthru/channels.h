@@ -77,6 +77,11 @@ extern uint32_t ISO9141NoChecksum;
 void SerializeCanSetup(const CAN_SETUP &setup, uint8_t (&out)[kCanSetupSize]);
 void SerializeIsoSetup(const ISO_SETUP &setup, uint8_t (&out)[kIsoSetupSize]);
 
+// Send a block in its wire form to `device` as a setup frame with `flags`.
+// 0 or ERR_FAILED, as JmsgSendCmd.
+int32_t SendSetupBlock(uint8_t device, const CAN_SETUP &setup, uint8_t flags = 0);
+int32_t SendSetupBlock(uint8_t device, const ISO_SETUP &setup, uint8_t flags = 0);
+
 enum class ChannelKind : uint8_t { KLine, Can, Iso15765 };
 
 struct Iso15765Rx;  // passthru/receive/iso15765_rx.h

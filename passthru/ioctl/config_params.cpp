@@ -278,23 +278,11 @@ uint32_t get_value(const ConfigParam &p, const ChannelInfo *u)
     return 0;
 }
 
-// Printed as the 32-bit signed numbers that the lines have always shown.
-long as_long(uint32_t v)
-{
-    return LdArg(v);
-}
-
 int32_t send_block(const ConfigParam &p, const ChannelInfo &u)
 {
     const uint8_t device = p.group == Group::Iso15765 ? u.device : u.unit;
-    if (u.iso_setup != nullptr) {
-        uint8_t bytes[kIsoSetupSize];
-        SerializeIsoSetup(*u.iso_setup, bytes);
-        return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof bytes, bytes, 0);
-    }
-    uint8_t bytes[kCanSetupSize];
-    SerializeCanSetup(*u.can_setup, bytes);
-    return JmsgSendCmd(device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof bytes, bytes, 0);
+    return u.iso_setup != nullptr ? SendSetupBlock(device, *u.iso_setup)
+                                  : SendSetupBlock(device, *u.can_setup);
 }
 
 int32_t send_change(const ConfigParam &p, const ChannelInfo *u)
@@ -355,7 +343,7 @@ int32_t IoctlGetConfig(uint32_t ChannelID, SCONFIG_LIST *list)
         const ConfigParam *p = find_param(item.Parameter);
         if (p == nullptr || !p->gettable) {
             DbgPrintf(DBG_ERROR, "Requested Ioctl parameter (%ld) not supported",
-                      as_long(item.Parameter));
+                      LdArg(item.Parameter));
             return ERR_NOT_SUPPORTED;
         }
         DbgPrintf(DBG_API, "  %s", p->name);
@@ -378,11 +366,11 @@ int32_t IoctlSetConfig(uint32_t ChannelID, const SCONFIG_LIST *list)
         const ConfigParam *p = find_param(item.Parameter);
         if (p == nullptr) {
             DbgPrintf(DBG_ERROR, "Requested Ioctl parameter (%ld) value (%ld) not supported",
-                      as_long(item.Parameter), as_long(value));
+                      LdArg(item.Parameter), LdArg(value));
             return ERR_NOT_SUPPORTED;
         }
         if (p->set_line != nullptr)
-            DbgPrintf(DBG_API, p->set_line, static_cast<int>(as_long(value)));
+            DbgPrintf(DBG_API, p->set_line, static_cast<int>(value));
         if (p->check == Check::NonZeroRate && value == 0) {
             DbgMsg(DBG_ERROR, "Invalid DATA_RATE");
             continue;

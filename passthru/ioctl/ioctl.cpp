@@ -104,10 +104,7 @@ int32_t can_d2_flow_control(const IoctlCall &c)
     const ChannelInfo *ch = FindChannel(c.ChannelID);
     if (ch == nullptr || ch->kind != ChannelKind::Can)
         return ERR_INVALID_PROTOCOL_ID;
-    uint8_t bytes[kCanSetupSize];
-    SerializeCanSetup(*ch->can_setup, bytes);
-    if (JmsgSendCmd(c.device, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, kSetupD2FlowControl, sizeof bytes,
-                    bytes, 0) != 0)
+    if (SendSetupBlock(c.device, *ch->can_setup, kSetupD2FlowControl) != 0)
         DbgMsg(DBG_ERROR, "Cannot setup CAN_D2_FLOW_CONTROL");
     return STATUS_NOERROR;
 }

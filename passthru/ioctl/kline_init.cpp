@@ -42,9 +42,7 @@ bool is_kline_channel(uint32_t ChannelID)
 void request_init(uint8_t kind, const char *failure_line)
 {
     ISO9141Setup.init_type = static_cast<uint8_t>((ISO9141Setup.init_type & kInitKeepMask) + kind);
-    uint8_t bytes[kIsoSetupSize];
-    SerializeIsoSetup(ISO9141Setup, bytes);
-    if (JmsgSendCmd(JMSG_ISO9141, JMSG_DEV_WRITE, JMSG_TYPE_SETUP, 0, sizeof bytes, bytes, 0) != 0)
+    if (SendSetupBlock(JMSG_ISO9141, ISO9141Setup) != 0)
         DbgMsg(DBG_ERROR, failure_line);
     ISO9141Setup.init_type &= kInitKeepMask;
 }
