@@ -36,18 +36,9 @@ int32_t read_mem(uint32_t Address, uint32_t Length, uint8_t *pData, uint32_t Fla
         std::memset(&request, 0, sizeof request);
         put_be32(request.address, Address);
         put_be32(request.length, piece);
-        MarkMemWaiting();
-        const int32_t rc = JmsgSendCmd(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN,
-                                       static_cast<uint8_t>(Flags), sizeof request, &request, 0);
-        if (rc != STATUS_NOERROR) {
-            DbgPrintf(DBG_ERROR, "PassThruReadMem: JmsgSendCmd returned %ld",
-                      static_cast<long>(rc));
+        if (MemRequestCmd(JMSG_MEM, JMSG_DEV_READ, static_cast<uint8_t>(Flags), sizeof request,
+                          &request, "PassThruReadMem", "PassThruReadMem: Error") != STATUS_NOERROR)
             return ERR_FAILED;
-        }
-        if (!AwaitMemReply()) {
-            DbgMsg(DBG_ERROR, "PassThruReadMem: Error");
-            return ERR_FAILED;
-        }
         // A short reply would hand out whatever an earlier reply left in MemData.
         if (MemSize < piece) {
             DbgPrintf(DBG_ERROR, "PassThruReadMem: reply of %u bytes, %u expected",
@@ -72,17 +63,9 @@ int32_t write_mem(uint32_t Address, uint32_t Length, const uint8_t *pData)
                       static_cast<uint8_t>(kMemRwHeader + piece));
         put_mem_rw_header(msg.data, Address, piece);
         std::memcpy(msg.data + kMemRwHeader, pData, piece);
-        MarkMemWaiting();
-        const int32_t rc = JmsgSendMsgs(&msg, 1, 0);
-        if (rc != STATUS_NOERROR) {
-            DbgPrintf(DBG_ERROR, "PassThruWriteMem: JmsgSendMsgs returned %ld",
-                      static_cast<long>(rc));
+        if (MemRequestMsgs(&msg, 1, "PassThruWriteMem", "PassThruWriteMem: Error") !=
+            STATUS_NOERROR)
             return ERR_FAILED;
-        }
-        if (!AwaitMemReply()) {
-            DbgMsg(DBG_ERROR, "PassThruWriteMem: Error");
-            return ERR_FAILED;
-        }
         pData += piece;
         Address += piece;
         Length -= piece;

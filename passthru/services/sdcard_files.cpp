@@ -21,34 +21,18 @@ namespace {
 // card file stays open on the adapter.
 int32_t copy_card_file(std::FILE *pc, const char *PCFileName, const char *SDFileName)
 {
-    MarkMemWaiting();
-    int32_t rc = JmsgSendCmd(JMSG_MEM, JMSG_DEV_OPEN, JMSG_TYPE_PLAIN, 0,
-                             static_cast<uint32_t>(std::strlen(SDFileName) + 1), SDFileName, 0);
-    if (rc != STATUS_NOERROR) {
-        DbgPrintf(DBG_ERROR, "PassThruReadFile(OPEN): JmsgSendCmd returned %ld",
-                  static_cast<long>(rc));
+    if (MemRequestCmd(JMSG_MEM, JMSG_DEV_OPEN, 0,
+                      static_cast<uint32_t>(std::strlen(SDFileName) + 1), SDFileName,
+                      "PassThruReadFile(OPEN)", "PassThruReadFile(OPEN): Error") != STATUS_NOERROR)
         return ERR_FAILED;
-    }
-    if (!AwaitMemReply()) {
-        DbgMsg(DBG_ERROR, "PassThruReadFile(OPEN): Error");
-        return ERR_FAILED;
-    }
 
     // A piece shorter than 64 bytes ends the file, so a file whose length is
     // a multiple of 64 ends with an empty piece.
     size_t last = kFilePiece;
     while (last == kFilePiece) {
-        MarkMemWaiting();
-        rc = JmsgSendCmd(JMSG_MEM, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
-        if (rc != STATUS_NOERROR) {
-            DbgPrintf(DBG_ERROR, "PassThruReadFile: JmsgSendCmd returned %ld",
-                      static_cast<long>(rc));
+        if (MemRequestCmd(JMSG_MEM, JMSG_DEV_READ, 0, 0, nullptr, "PassThruReadFile",
+                          "PassThruReadFile(READ): Error") != STATUS_NOERROR)
             return ERR_FAILED;
-        }
-        if (!AwaitMemReply()) {
-            DbgMsg(DBG_ERROR, "PassThruReadFile(READ): Error");
-            return ERR_FAILED;
-        }
         last = MemSize;
         if (std::fwrite(MemData, 1, last, pc) != last) {
             DbgPrintf(DBG_ERROR, "PassThruReadFile(): %s file write error", PCFileName);
@@ -56,17 +40,9 @@ int32_t copy_card_file(std::FILE *pc, const char *PCFileName, const char *SDFile
         }
     }
 
-    MarkMemWaiting();
-    rc = JmsgSendCmd(JMSG_MEM, JMSG_DEV_CLOSE, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
-    if (rc != STATUS_NOERROR) {
-        DbgPrintf(DBG_ERROR, "PassThruReadFile(CLOSE): JmsgSendCmd returned %ld",
-                  static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    // Its outcome does not count, but the reply must not be left to answer
-    // the next request's wait.
-    AwaitMemReply();
-    return STATUS_NOERROR;
+    // Its outcome does not count.
+    return MemRequestCmd(JMSG_MEM, JMSG_DEV_CLOSE, 0, 0, nullptr, "PassThruReadFile(CLOSE)",
+                         nullptr);
 }
 
 int32_t read_file(const char *PCFileName, const char *SDFileName)
@@ -145,18 +121,7 @@ int32_t write_file(const char *PCFileName, const char *SDFileName)
 int32_t delete_file(const char *SDFileName)
 {
     const JMSG del = FileStepFrame(JMSG_DEV_DELETE, SDFileName);
-    MarkMemWaiting();
-    const int32_t rc = JmsgSendMsgs(&del, 1, 0);
-    if (rc != STATUS_NOERROR) {
-        DbgPrintf(DBG_ERROR, "PassThruDeleteFile(DELETE): JmsgSendMsgs returned %ld",
-                  static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    if (!AwaitMemReply()) {
-        DbgMsg(DBG_ERROR, "PassThruDeleteFile: Error");
-        return ERR_FAILED;
-    }
-    return STATUS_NOERROR;
+    return MemRequestMsgs(&del, 1, "PassThruDeleteFile(DELETE)", "PassThruDeleteFile: Error");
 }
 
 // The card name must fit one frame; checked before anything is opened or sent.

@@ -12,25 +12,6 @@
 
 namespace tenq {
 
-namespace {
-
-// Marks the memory reply slot, sends `count` frames in one write and waits
-// for the one reply that answers them.  The send result, or 0 with
-// `*accepted` telling whether the reply came without the error flag.
-int32_t send_and_await(const JMSG *frames, uint32_t count, const char *who, bool *accepted)
-{
-    MarkMemWaiting();
-    const int32_t rc = JmsgSendMsgs(frames, count, 0);
-    if (rc != STATUS_NOERROR) {
-        DbgPrintf(DBG_ERROR, "%s: JmsgSendMsgs returned %ld", who, static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    *accepted = AwaitMemReply();
-    return STATUS_NOERROR;
-}
-
-}  // namespace
-
 bool SdNameFits(const char *name)
 {
     return std::strlen(name) <= kSdNameMax;
@@ -50,18 +31,13 @@ JMSG FileStepFrame(uint8_t op, const char *name)
 int32_t WriteCardFile(const char *name, uint64_t length, uint32_t batch_frames,
                       CardDataSource &source, const CardWriteTexts &texts)
 {
-    bool accepted = false;
     const JMSG del = FileStepFrame(JMSG_DEV_DELETE, name);
-    if (send_and_await(&del, 1, texts.delete_who, &accepted) != STATUS_NOERROR)
+    if (MemRequestMsgs(&del, 1, texts.delete_who, nullptr) != STATUS_NOERROR)
         return ERR_FAILED;
 
     const JMSG open = FileStepFrame(JMSG_DEV_OPEN, name);
-    if (send_and_await(&open, 1, texts.open_who, &accepted) != STATUS_NOERROR)
+    if (MemRequestMsgs(&open, 1, texts.open_who, texts.open_failed) != STATUS_NOERROR)
         return ERR_FAILED;
-    if (!accepted) {
-        DbgMsg(DBG_ERROR, texts.open_failed);
-        return ERR_FAILED;
-    }
 
     JMSG batch[kFileBatchFrames];
     if (batch_frames == 0 || batch_frames > kFileBatchFrames)
@@ -79,16 +55,12 @@ int32_t WriteCardFile(const char *name, uint64_t length, uint32_t batch_frames,
             length -= piece;
         }
         batch[count - 1].flags = kLastOfBatch;
-        if (send_and_await(batch, count, texts.data_who, &accepted) != STATUS_NOERROR)
+        if (MemRequestMsgs(batch, count, texts.data_who, texts.data_failed) != STATUS_NOERROR)
             return ERR_FAILED;
-        if (!accepted) {
-            DbgMsg(DBG_ERROR, texts.data_failed);
-            return ERR_FAILED;
-        }
     }
 
     const JMSG close = FileStepFrame(JMSG_DEV_CLOSE, nullptr);
-    return send_and_await(&close, 1, texts.close_who, &accepted);
+    return MemRequestMsgs(&close, 1, texts.close_who, nullptr);
 }
 
 }  // namespace tenq

@@ -21,17 +21,9 @@ int32_t relay(uint8_t Level, const uint8_t *pFixed, const uint8_t *pSeed, uint8_
     request.level = Level;
     std::memcpy(request.fixed, pFixed, sizeof request.fixed);
     std::memcpy(request.seed, pSeed, sizeof request.seed);
-    MarkMemWaiting();
-    const int32_t rc =
-        JmsgSendCmd(JMSG_SECURITY, JMSG_DEV_READ, JMSG_TYPE_PLAIN, 0, sizeof request, &request, 0);
-    if (rc != STATUS_NOERROR) {
-        DbgPrintf(DBG_ERROR, "PassThruSecurity: JmsgSendCmd returned %ld", static_cast<long>(rc));
+    if (MemRequestCmd(JMSG_SECURITY, JMSG_DEV_READ, 0, sizeof request, &request, "PassThruSecurity",
+                      "PassThruSecurity: Error") != STATUS_NOERROR)
         return ERR_FAILED;
-    }
-    if (!AwaitMemReply()) {
-        DbgMsg(DBG_ERROR, "PassThruSecurity: Error");
-        return ERR_FAILED;
-    }
     // A short reply would hand out bytes of an earlier reply as the key.
     if (MemSize < sizeof request.key) {
         DbgPrintf(DBG_ERROR, "PassThruSecurity: reply of %u bytes, %u expected",
