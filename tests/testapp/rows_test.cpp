@@ -45,7 +45,7 @@ TEST_F(Rows, DefaultRowsBuildTheirRecords)
     EXPECT_EQ(periodic.msgs[0].TxFlags, uint32_t{ISO15765_ADDR_TYPE});
 }
 
-TEST_F(Rows, RowsWithoutProtocolDoNothingAndTextsParse)
+TEST_F(Rows, RowsWithoutProtocolOrTypeAndISO9141Rows)
 {
     TForm1 &form = loaded_form();
     FakeJ2534 &lib = fake();
@@ -61,14 +61,12 @@ TEST_F(Rows, RowsWithoutProtocolDoNothingAndTextsParse)
     EXPECT_TRUE(messages.shown.empty());
 
     // No filter type sends 0; ISO9141 rows never take ISO9141TxFlags.
+    form.ISO9141NoLLine->setChecked(true);
+    form.ISO9141Connect->setChecked(true);
     form.FilterRows[8].Protocol->setCurrentIndex(kISO9141);
-    form.FilterRows[8].Mask->setText("0x12 0x34    ");
-    form.FilterRows[8].Pattern->setText("0,0,7");
     form.FilterRows[8].Active->setChecked(true);
     FakeCall start = lib.of("PassThruStartMsgFilter").at(0);
-    EXPECT_EQ(start.args[1], 0u);
-    EXPECT_EQ(data_of(start.msgs[0]), (Bytes{0x12, 0x34}));
-    EXPECT_EQ(data_of(start.msgs[1]), Bytes{0});
+    EXPECT_EQ(start.args, (std::vector<uint32_t>{ISO9141, 0}));
     EXPECT_EQ(start.msgs[0].TxFlags, 0u);
 }
 

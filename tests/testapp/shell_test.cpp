@@ -16,12 +16,15 @@ TEST_F(ShellTest, PagesLockedUntilALibraryIsLoadedAndErrorBoxes)
 {
     register_library("/nonexistent.so");
     TForm1 &form = make_form();
+    form.LoadLibraryButtonClick();
+    EXPECT_EQ(form.LibraryHandle, nullptr);
     EXPECT_EQ(form.TabbedNotebook1->tab_bar()->count(), 8);
     for (int page = 1; page < TForm1::kPageCount; ++page)
         EXPECT_FALSE(form.TabbedNotebook1->select_page(page)) << page;
     EXPECT_EQ(form.TabbedNotebook1->current_index(), 0);
-    ASSERT_EQ(messages.shown.size(), 7u);
-    EXPECT_EQ(messages.shown[0],
+    ASSERT_EQ(messages.shown.size(), 8u);
+    EXPECT_EQ(messages.shown[0], (ShownMessage{"Cannot load /nonexistent.so(2)", "ERROR"}));
+    EXPECT_EQ(messages.shown[1],
               (ShownMessage{"A library must be selected and loaded before use", "ERROR"}));
 
     form.LibraryHandle = &form;  // any non-null handle frees the pages
