@@ -64,7 +64,6 @@ TEST_F(ConnectPage, BoxesLockWhileConnectedAndD2FollowsTheBus)
     for (QCheckBox *box : {form.CAN29BitId, form.CANFD, form.ISO15765FramePad})
         EXPECT_FALSE(box->isEnabled());
     EXPECT_TRUE(form.CANPassive->isEnabled());  // never disabled
-    EXPECT_FALSE(form.MSCAND2Support->isEnabled());
     form.ISO15765Connect->setChecked(false);
     // The shared boxes open again although CAN is still connected.
     for (QCheckBox *box : {form.CAN29BitId, form.CANFD, form.ISO15765FramePad})

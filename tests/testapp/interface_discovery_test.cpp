@@ -2,8 +2,6 @@
 // application lists them, from a registry under a private root.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "sim/sim_fixture.h"
 #include "testapp/interface_discovery.h"
 #include "tests/passthru/registry_fixture.h"
@@ -11,26 +9,6 @@
 namespace {
 
 using Discover = orvane::sim::SimFixture;
-
-TEST_F(Discover, MissingKeysAndEntries)
-{
-    const struct {
-        const char *dir;
-        Discovery::Failure failure;
-        int error;
-    } cases[] = {{"", Discovery::kSoftwareKey, 2},
-                 {"/Software/Other", Discovery::kPassThruKey, 2},
-                 {"/Software/PassThruSupport.04.04", Discovery::kNone, 0}};
-    for (const auto &c : cases) {
-        std::filesystem::create_directories(root() + "/etc/passthru/registry" + c.dir);
-        Discovery found = discover_interfaces();
-        EXPECT_EQ(found.failure, c.failure) << c.dir;
-        if (c.error) {
-            EXPECT_EQ(found.error, c.error) << c.dir;
-        }
-        EXPECT_TRUE(found.interfaces.empty());
-    }
-}
 
 TEST_F(Discover, ValuesAsTextSortedAndAtMostThirtyTwo)
 {
