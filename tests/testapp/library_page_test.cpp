@@ -54,7 +54,7 @@ TEST_F(LibraryPage, LoadOpensTheDeviceAndShowsWhatTheLibraryAnswers)
     FakeJ2534 &lib = fake();
     const std::vector<std::string> all = {"PassThruOpen", "PassThruReadVersion", "PassThruIoctl"};
     // GET_DEVICE_INFO on CANChannelID (0: CAN never connected), SERIAL_NUMBER.
-    EXPECT_EQ(lib.calls[2].args, (std::vector<uint32_t>{0, GET_DEVICE_INFO}));
+    EXPECT_EQ(lib.calls.at(2).args, (std::vector<uint32_t>{0, GET_DEVICE_INFO}));
     EXPECT_EQ(lib.calls[2].params.at(0).Parameter, uint32_t{SERIAL_NUMBER});
     EXPECT_EQ(form.SerialNum->text(), "00004711");
 

@@ -17,34 +17,7 @@ Bytes data_of(const PASSTHRU_MSG &m)
     return Bytes(m.Data, m.Data + m.DataSize);
 }
 
-TEST_F(Rows, DefaultRowsBuildTheirRecords)
-{
-    TForm1 &form = loaded_form();
-    FakeJ2534 &lib = fake();
-    form.ISO15765ExtendedAddress->setChecked(true);
-    form.ISO15765Connect->setChecked(true);
-    lib.calls.clear();
-
-    for (int row : {1, 0, 6})
-        form.FilterRows[row].Active->setChecked(true);
-    std::vector<FakeCall> starts = lib.of("PassThruStartMsgFilter");
-    ASSERT_EQ(starts.size(), 3u);
-    EXPECT_EQ(starts[0].args, (std::vector<uint32_t>{ISO15765, FLOW_CONTROL_FILTER}));
-    const Bytes expected[3] = {{0, 0, 7, 0xFF}, {0, 0, 7, 0xE8}, {0, 0, 7, 0xE0}};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(data_of(starts[0].msgs[i]), expected[i]) << i;
-    EXPECT_EQ(starts[0].msgs[2].ProtocolID, uint32_t{ISO15765});
-    EXPECT_EQ(starts[0].msgs[2].TxFlags, uint32_t{ISO15765_ADDR_TYPE});
-    EXPECT_EQ(starts[1].args, (std::vector<uint32_t>{0, PASS_FILTER}));  // row 1: CAN
-    EXPECT_EQ(starts[2].msgs[0].TxFlags, 0u);                            // row 7: ISO14230
-    form.PeriodicRows[0].Active->setChecked(true);
-    FakeCall periodic = lib.of("PassThruStartPeriodicMsg").at(0);
-    EXPECT_EQ(periodic.args, (std::vector<uint32_t>{ISO15765, 2500}));
-    EXPECT_EQ(data_of(periodic.msgs[0]), (Bytes{0, 0, 7, 0xDF, 1, 0}));
-    EXPECT_EQ(periodic.msgs[0].TxFlags, uint32_t{ISO15765_ADDR_TYPE});
-}
-
-TEST_F(Rows, RowsWithoutProtocolOrTypeAndISO9141Rows)
+TEST_F(Rows, RowsBuildTheirRecordsOrDoNothingWithoutProtocol)
 {
     TForm1 &form = loaded_form();
     FakeJ2534 &lib = fake();
@@ -59,14 +32,33 @@ TEST_F(Rows, RowsWithoutProtocolOrTypeAndISO9141Rows)
     EXPECT_TRUE(lib.calls.empty());
     EXPECT_TRUE(messages.shown.empty());
 
-    // No filter type sends 0; ISO9141 rows never take ISO9141TxFlags.
-    form.ISO9141NoLLine->setChecked(true);
-    form.ISO9141Connect->setChecked(true);
+    form.FilterRows[0].Protocol->setCurrentIndex(kCAN);
     form.FilterRows[8].Protocol->setCurrentIndex(kISO9141);
-    form.FilterRows[8].Active->setChecked(true);
-    FakeCall start = lib.of("PassThruStartMsgFilter").at(0);
-    EXPECT_EQ(start.args, (std::vector<uint32_t>{ISO9141, 0}));
-    EXPECT_EQ(start.msgs[0].TxFlags, 0u);
+    form.ISO15765ExtendedAddress->setChecked(true);
+    form.ISO9141NoLLine->setChecked(true);
+    form.ISO15765Connect->setChecked(true);
+    form.ISO9141Connect->setChecked(true);
+    for (int row : {1, 0, 6, 8})
+        form.FilterRows[row].Active->setChecked(true);
+    std::vector<FakeCall> starts = lib.of("PassThruStartMsgFilter");
+    ASSERT_EQ(starts.size(), 4u);
+    EXPECT_EQ(starts[0].args, (std::vector<uint32_t>{ISO15765, FLOW_CONTROL_FILTER}));
+    const Bytes expected[3] = {{0, 0, 7, 0xFF}, {0, 0, 7, 0xE8}, {0, 0, 7, 0xE0}};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(data_of(starts[0].msgs[i]), expected[i]) << i;
+    EXPECT_EQ(starts[0].msgs[2].ProtocolID, uint32_t{ISO15765});
+    EXPECT_EQ(starts[0].msgs[2].TxFlags, uint32_t{ISO15765_ADDR_TYPE});
+    EXPECT_EQ(starts[1].args, (std::vector<uint32_t>{0, PASS_FILTER}));  // row 1: CAN
+    EXPECT_EQ(starts[2].msgs[0].TxFlags, 0u);                            // row 7: ISO14230
+    // Row 9: no filter type sends 0; ISO9141 rows never take ISO9141TxFlags.
+    EXPECT_EQ(starts[3].args, (std::vector<uint32_t>{ISO9141, 0}));
+    EXPECT_EQ(starts[3].msgs[0].TxFlags, 0u);
+
+    form.PeriodicRows[0].Active->setChecked(true);
+    FakeCall periodic = lib.of("PassThruStartPeriodicMsg").at(0);
+    EXPECT_EQ(periodic.args, (std::vector<uint32_t>{ISO15765, 2500}));
+    EXPECT_EQ(data_of(periodic.msgs[0]), (Bytes{0, 0, 7, 0xDF, 1, 0}));
+    EXPECT_EQ(periodic.msgs[0].TxFlags, uint32_t{ISO15765_ADDR_TYPE});
 }
 
 TEST_F(Rows, EachRowStopsItsOwnSlotAsItStands)
