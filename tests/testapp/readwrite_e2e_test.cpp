@@ -9,7 +9,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <numeric>
 #include <thread>
 
 #include "sim/bus_traffic.h"
@@ -19,17 +20,17 @@ namespace quillon_test {
 namespace {
 
 using namespace std::chrono_literals;
-using orvane::sim::Frame;
+namespace vsim = orvane::sim;
 
 class ReadWriteEndToEnd : public FormTest {
   protected:
     // The library loaded from the registry with the adapter on COM7, CAN
-    // connected and filter row 1 passing everything.
+    // connected and filter row 1 passing everything; the test ticks.
     TForm1 &connected_form()
     {
         start_sim(7);
         TForm1 &form = loaded_form(TENQ_LIB_0404);
-        form.UpdateRate->setText("0");  // the test makes the ticks
+        form.UpdateRate->setText("0");
         form.CANConnect->setChecked(true);
         form.FilterRows[0].Active->setChecked(true);
         EXPECT_TRUE(messages.shown.empty()) << messages.shown.at(0);
@@ -41,26 +42,15 @@ class ReadWriteEndToEnd : public FormTest {
     {
         const std::string before = form.Monitor.MonitorText.data();
         for (auto end = std::chrono::steady_clock::now() + 5s;
-             std::chrono::steady_clock::now() < end;) {
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(2ms)) {
             form.BusMonitorTimerTimer();
-            std::string text = form.Monitor.MonitorText.data();
-            if (text != before) {
-                std::string::size_type nl = text.find('\n');
-                return text.substr(0, nl == std::string::npos ? text.size() : nl + 1);
-            }
-            std::this_thread::sleep_for(2ms);
+            const std::string text = form.Monitor.MonitorText.data();
+            if (text != before)
+                return text.substr(0, text.find('\n') + 1);
         }
         return "(no line)";
     }
 };
-
-std::string file_text(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST_F(ReadWriteEndToEnd, ReceivedFrameInBothFormsAndTheLog)
 {
@@ -70,13 +60,12 @@ TEST_F(ReadWriteEndToEnd, ReceivedFrameInBothFormsAndTheLog)
     form.RecordLogFile->setChecked(true);
     const uint8_t payload[] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
     // 256000 adapter ticks of 1/256 ms: one second.
-    const Frame frame = orvane::sim::can_frame(orvane::sim::JMSG_CAN, {0x7E8}, payload, 256000);
+    const vsim::Frame frame = vsim::can_frame(vsim::JMSG_CAN, {0x7E8}, payload, 256000);
 
     sim().inject(frame);
     const std::string standard =
         "   1000000 CAN        00000000   00 00 07 E8 11 22 33 44 55 66 77 88\r\n";
     EXPECT_EQ(next_line(form), standard);
-
     form.ASCFormat->setChecked(true);
     sim().inject(frame);
     const std::string asc = "    1.000000 1  7E8             Rx   d 8 11 22 33 44 55 66 77 88 \n";
@@ -84,7 +73,8 @@ TEST_F(ReadWriteEndToEnd, ReceivedFrameInBothFormsAndTheLog)
     EXPECT_TRUE(form.BusMonitor->toPlainText().startsWith("    1.000000 1  7E8"));
 
     form.RecordLogFile->setChecked(false);
-    EXPECT_EQ(file_text(log), standard + asc);
+    std::ifstream in(log, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), standard + asc);
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.at(0);
     form.CloseDeviceAtExit();
 }
@@ -97,30 +87,25 @@ TEST_F(ReadWriteEndToEnd, StressPutsEveryBatchOnTheBus)
     form.StressTestClick();
     EXPECT_TRUE(messages.shown.empty()) << messages.shown.at(0);
 
-    auto data_frames = [](const std::vector<orvane::sim::LoggedFrame> &log) {
-        std::vector<Frame> found;
+    // Batch i carries records 0 .. i-1, whose last byte is their index:
+    // record j goes out 99 - j times.
+    auto per_index = [](const std::vector<vsim::LoggedFrame> &log) {
+        std::vector<int> n(257);
         for (const auto &e : log)
-            if (e.frame.dev == orvane::sim::JMSG_CAN && e.frame.op == orvane::sim::JMSG_DEV_WRITE &&
-                e.frame.type == orvane::sim::JMSG_TYPE_DATA)
-                found.push_back(e.frame);
-        return found;
+            if (e.frame.dev == vsim::JMSG_CAN && e.frame.op == vsim::JMSG_DEV_WRITE &&
+                e.frame.type == vsim::JMSG_TYPE_DATA)
+                ++n[e.frame.data.empty() ? 256 : e.frame.data.back()];
+        return n;
     };
+    auto total = [](const std::vector<int> &n) { return std::reduce(n.begin(), n.end()); };
     ASSERT_TRUE(sim().log().wait_until(
-        [&](const std::vector<orvane::sim::LoggedFrame> &log) {
-            return data_frames(log).size() >= 4950;
-        },
+        [&](const std::vector<vsim::LoggedFrame> &log) { return total(per_index(log)) >= 4950; },
         20s));
     std::this_thread::sleep_for(100ms);  // nothing more follows
-    std::vector<Frame> frames = data_frames(sim().log().entries());
-    ASSERT_EQ(frames.size(), 4950u);
-    // Batch i carries records 0 .. i-1, whose last byte is their index.
-    std::vector<int> per_index(100);
-    for (const Frame &f : frames) {
-        ASSERT_FALSE(f.data.empty());
-        ++per_index.at(f.data.back());
-    }
-    for (int j = 0; j < 100; ++j)
-        EXPECT_EQ(per_index[j], 99 - j) << j;
+    const std::vector<int> n = per_index(sim().log().entries());
+    EXPECT_EQ(total(n), 4950);
+    for (int j = 0; j < 257; ++j)
+        EXPECT_EQ(n[j], j < 100 ? 99 - j : 0) << j;
     form.CloseDeviceAtExit();
 }
 
