@@ -419,6 +419,18 @@ TEST_F(ReadWrite, RateClearScreenAndUpdateInterval)
     ASSERT_EQ(ioctls.size(), 2u);
     EXPECT_EQ(ioctls[0].args, (std::vector<uint32_t>{CAN, CLEAR_RX_BUFFER}));
     EXPECT_EQ(ioctls[1].args, (std::vector<uint32_t>{CAN, RESET_TIMER}));
+    lib.calls.clear();
+    lib.statuses["PassThruIoctl"] = {ERR_INVALID_CHANNEL_ID, ERR_NOT_SUPPORTED};
+    form.ClearMonitorBufferClick();
+    EXPECT_EQ(messages.shown, (Shown{{"PassThruIoctl returned 1", "ERROR"}}));
+    messages.shown.clear();
+
+    // The K-line keeps its time base.
+    form.ISO9141Connect->setChecked(true);
+    lib.calls.clear();
+    form.ClearMonitorBuffer->click();
+    EXPECT_EQ(lib.of("PassThruIoctl").size(), 1u);
+    form.ISO9141Connect->setChecked(false);
     form.CANConnect->setChecked(false);
     lib.calls.clear();
     form.ClearMonitorBufferClick();
