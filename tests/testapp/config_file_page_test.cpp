@@ -138,16 +138,6 @@ TEST_F(ConfigPage, LoadRunsOnlyTheLoopbackHandlerAndReplacesTheSavedMessages)
     EXPECT_STREQ(form.SavedWriteMessages[0].Msg, "0x01 0x04");
     EXPECT_EQ(form.SavedWriteMessages[0].Protocol, kISO9141);
     EXPECT_STREQ(form.SavedWriteMessages[1].Description, "");
-
-    // With a channel, the loaded loopback setting reaches it.
-    form.CANConnect->setChecked(true);
-    std::ofstream(path) << "LOOPBACK 0\n";
-    lib.calls.clear();
-    form.LoadConfig->click();
-    ASSERT_EQ(lib.count("PassThruIoctl"), 1u);
-    EXPECT_EQ(lib.of("PassThruIoctl")[0].config.at(0).Parameter, uint32_t{LOOPBACK});
-    EXPECT_EQ(lib.of("PassThruIoctl")[0].config.at(0).Value, 0u);
-    EXPECT_EQ(form.Write1Select->count(), 0);
 }
 
 }  // namespace
