@@ -43,16 +43,13 @@ TEST_F(ConfigPage, FreshFormFileAndSaveLoadSaveGivesTheSameFile)
     fresh.SaveConfig->click();  // each dialog starts with the last name chosen in it
     ASSERT_EQ(files.requests.size(), 3u);
     EXPECT_EQ(read_file(path), read_file(QUILLON_GOLDEN_DIR "/fresh_form.cfg"));
-    const FileDialogRequest dialogs[] = {
-        {"Save Configuration File", "default.cfg", "Config File|*.cfg", "."},
-        {"Load Configuration File", "default.cfg", "Config Files|*.cfg", "."},
-        {"Save Configuration File", path, "Config File|*.cfg", "."}};
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(files.requests[i].title, dialogs[i].title);
-        EXPECT_EQ(files.requests[i].file_name, dialogs[i].file_name);
-        EXPECT_EQ(files.requests[i].filter, dialogs[i].filter);
-        EXPECT_EQ(files.requests[i].folder, dialogs[i].folder);
-    }
+    std::vector<std::string> dialogs;
+    for (const FileDialogRequest &r : files.requests)
+        dialogs.insert(dialogs.end(), {r.title, r.file_name, r.filter, r.folder});
+    EXPECT_EQ(dialogs, (std::vector<std::string>{
+                           "Save Configuration File", "default.cfg", "Config File|*.cfg", ".",
+                           "Load Configuration File", "default.cfg", "Config Files|*.cfg", ".",
+                           "Save Configuration File", path, "Config File|*.cfg", "."}));
 
     TForm1 &first = make_form();
     messages.shown.clear();  // no interface registered
