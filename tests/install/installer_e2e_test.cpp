@@ -1,11 +1,7 @@
-// installer_e2e_test.cpp - the built installers run as processes from an
-// installation set into temporary roots: their lines, exit status, the files
-// they copy, the registry values they leave and the desktop launcher.
-//
-// The set holds the built library of this word size, stand-ins for the
-// others and for quillon.  With ORVANE_INSTALL_SET naming a folder made by
-// scripts/build-install-set, the tests run that set's installers on its own
-// files instead (quillon still a stand-in until the set carries one).
+// installer_e2e_test.cpp - the built installers run from an installation set
+// into temporary roots: their lines, status, copies, registry and launcher.
+// The set: the built library of this word size and stand-ins, or the set
+// ORVANE_INSTALL_SET names (scripts/build-install-set); quillon a stand-in.
 #include <dlfcn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
