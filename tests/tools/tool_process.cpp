@@ -55,13 +55,14 @@ ToolProcess::ToolProcess(const std::string &program, const std::vector<std::stri
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    errno = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
     in_ = in[1];
     out_ = out[0];
-    check(errno == 0, "posix_spawnp");
+    errno = rc;
+    check(rc == 0, "posix_spawnp");
 }
 
 ToolProcess::~ToolProcess()
