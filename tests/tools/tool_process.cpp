@@ -1,12 +1,10 @@
 // tool_process.cpp - child processes for the tools' end-to-end tests.
 #include "tests/tools/tool_process.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <system_error>
 
 #include <fcntl.h>
@@ -23,88 +21,64 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Set in the 32-bit tree, where the tests themselves run under an emulator.
-constexpr const char *kEmulator = TOOL_EMULATOR;
-
-void check(int rc, const char *what)
+void check(bool ok, const char *what)
 {
-    if (rc != 0)
-        throw std::system_error(rc, std::generic_category(), what);
+    if (!ok)
+        throw std::system_error(errno, std::generic_category(), what);
 }
 
 int remaining_ms(Clock::time_point deadline)
 {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 }  // namespace
 
 ToolProcess::ToolProcess(const std::string &program, const std::vector<std::string> &args,
-                         const std::string &cwd, bool on_terminal)
+                         const std::string &cwd)
 {
-    // A tool that outlives its input pipe must see EPIPE, not die of it.
-    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);  // a tool that outlives its input must see EPIPE
     int in[2], out[2];
-    if (on_terminal) {
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
-            throw std::system_error(errno, std::generic_category(), "posix_openpt");
-        const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave < 0)
-            throw std::system_error(errno, std::generic_category(), "open the terminal");
-        in[0] = slave;
-        in[1] = master;
-        out[0] = ::fcntl(master, F_DUPFD_CLOEXEC, 0);
-        out[1] = ::fcntl(slave, F_DUPFD_CLOEXEC, 0);
-    } else if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
-        throw std::system_error(errno, std::generic_category(), "pipe2");
-    }
-    std::vector<std::string> argv_text;
-    if (*kEmulator)
-        argv_text.push_back(kEmulator);
-    argv_text.push_back(program);
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0, "pipe2");
+    std::vector<std::string> text;
+    if (*TOOL_EMULATOR)
+        text.push_back(TOOL_EMULATOR);
+    text.push_back(program);
+    text.insert(text.end(), args.begin(), args.end());
     std::vector<char *> argv;
-    for (std::string &a : argv_text)
+    for (std::string &a : text)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-
     posix_spawn_file_actions_t actions;
-    check(posix_spawn_file_actions_init(&actions), "posix_spawn_file_actions_init");
-    check(posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO), "adddup2");
-    check(posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO), "adddup2");
-    check(posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str()), "addchdir");
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
     in_ = in[1];
     out_ = out[0];
-    check(rc, "posix_spawnp");
+    errno = rc;
+    check(rc == 0, "posix_spawnp");
 }
 
 ToolProcess::~ToolProcess()
 {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
+    if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0)
         ::waitpid(pid_, nullptr, 0);
-    }
     close_input();
-    if (out_ >= 0)
-        ::close(out_);
+    ::close(out_);
 }
 
 void ToolProcess::write(std::string_view text)
 {
     while (!text.empty()) {
         const ssize_t n = ::write(in_, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw std::system_error(errno, std::generic_category(), "write to the tool");
-        text.remove_prefix(static_cast<size_t>(n));
+        check(n >= 0 || errno == EINTR, "write to the tool");
+        text.remove_prefix(n > 0 ? static_cast<size_t>(n) : 0);
     }
 }
 
@@ -123,24 +97,20 @@ bool ToolProcess::read_some(int timeout_ms)
         return n == 0 || errno == EINTR;
     char buf[4096];
     const ssize_t got = ::read(out_, buf, sizeof buf);
-    if (got <= 0)
-        return got < 0 && errno == EINTR;
-    output_.append(buf, static_cast<size_t>(got));
-    return true;
+    if (got > 0)
+        output_.append(buf, static_cast<size_t>(got));
+    return got > 0 || (got < 0 && errno == EINTR);
 }
 
 bool ToolProcess::read_until(std::string_view text, std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const size_t at = output_.find(text, matched_);
-        if (at != std::string::npos) {
-            matched_ = at + text.size();
-            return true;
-        }
+    size_t at;
+    while ((at = output_.find(text, matched_)) == std::string::npos)
         if (Clock::now() >= deadline || !read_some(remaining_ms(deadline)))
             return false;
-    }
+    matched_ = at + text.size();
+    return true;
 }
 
 int ToolProcess::wait(std::chrono::milliseconds timeout)
@@ -148,69 +118,44 @@ int ToolProcess::wait(std::chrono::milliseconds timeout)
     const auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline && read_some(remaining_ms(deadline))) {
     }
-    for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) {
+    for (int status = 0;; ::usleep(10000)) {
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-            return status_;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
         }
         if (Clock::now() >= deadline)
             return -1;  // the destructor kills it
-        ::usleep(10000);
     }
 }
 
 bool ToolProcess::running()
 {
-    if (pid_ <= 0)
-        return false;
     siginfo_t info = {};
-    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+    return pid_ > 0 &&
+           ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
            info.si_pid == 0;
-}
-
-void ToolProcess::signal(int sig)
-{
-    if (pid_ > 0)
-        ::kill(pid_, sig);
 }
 
 long ToolProcess::cpu_ticks() const
 {
-    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command name, which ends with the last ')': state is
-    // field 3, utime and stime fields 14 and 15.
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
+    // After the command name, which ends with the last ')', the state is
+    // field 3; utime and stime are fields 14 and 15.
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(std::min(text.size(), text.rfind(')') + 2)));
+    std::string skip;
     long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14)
-            utime = std::stol(field);
-        if (i == 15)
-            stime = std::stol(field);
-    }
-    return utime + stime;
+    for (int i = 3; i < 14; ++i)
+        fields >> skip;
+    return fields >> utime >> stime ? utime + stime : -1;
 }
 
 std::vector<std::string> ToolProcess::lines() const
 {
     std::vector<std::string> result;
-    size_t start = 0;
-    while (start < output_.size()) {
-        const size_t end = output_.find('\n', start);
-        if (end == std::string::npos) {
-            result.push_back(output_.substr(start));
-            break;
-        }
-        result.push_back(output_.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(output_);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
     return result;
 }
 
