@@ -1,8 +1,8 @@
 /*
  * registry.cpp - HKEY_LOCAL_MACHINE as folders with one values.conf each.
  *
- * Owns the handles it hands out and one mutex that serialises the
- * read-modify-write of a values.conf within this process.  Paths are built
+ * Owns the handles it hands out; a value write or delete holds an flock on
+ * its key's folder, so that writers in any process take turns.  Paths are built
  * from platform::registry_root() at every call, so a change of ORVANE_ROOT
  * takes effect at once, even for handles that are already open.
  *
@@ -18,6 +18,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +26,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +44,20 @@ RegKey root_key{{}, KEY_ALL_ACCESS};
 constexpr const char *kValuesFile = "values.conf";
 constexpr uint32_t kSetValueRight = 0x0002;  // KEY_SET_VALUE, part of KEY_WRITE
 constexpr size_t kMaxKeyName = 255;          // Windows' limit, and NAME_MAX
+// Far above what any key holds.  Every program that looks for its device
+// reads the values of the keys beside it; a stray huge file there must not
+// cost each of them seconds and hundreds of megabytes.
+constexpr size_t kMaxValuesFile = 1 << 20;
 
-std::mutex write_mutex;
+// Closes the descriptor (and so drops an flock on it) on every way out.
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
 
 int32_t from_errno(int err)
 {
@@ -103,8 +115,10 @@ int32_t list_sub_keys(const std::string &dir, std::vector<std::string> &names)
     while (const dirent *entry = readdir(stream)) {
         std::string_view name(entry->d_name);
         struct stat info {};
-        if (name != "." && name != ".." && fstatat(dirfd(stream), entry->d_name, &info, 0) == 0 &&
-            S_ISDIR(info.st_mode))
+        // A Windows key name cannot hold a backslash: such a folder could not
+        // be opened by its name, and a walk over the keys would stop there.
+        if (name != "." && name != ".." && name.find('\\') == std::string_view::npos &&
+            fstatat(dirfd(stream), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode))
             names.emplace_back(name);
     }
     closedir(stream);
@@ -188,27 +202,41 @@ int32_t open_key(HKEY parent, const char *sub_key, bool create, uint32_t access,
     return ERROR_SUCCESS;
 }
 
-int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &lines)
+// Only a plain file of at most kMaxValuesFile bytes holds values: a FIFO, a
+// device or a file that never ends reads as a key that cannot be read.
+int32_t read_bounded(int fd, std::string &content)
 {
-    std::string file = key_dir(path) + '/' + kValuesFile;
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? ERROR_SUCCESS : from_errno(errno);  // a key without values
-    std::string content;
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return from_errno(errno);
+    if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) > kMaxValuesFile)
+        return ERROR_ACCESS_DENIED;
+    content.reserve(static_cast<size_t>(info.st_size));
     char buf[4096];
-    int err = 0;
     for (;;) {
         ssize_t n = read(fd, buf, sizeof buf);
         if (n > 0) {
             content.append(buf, static_cast<size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            err = n < 0 ? errno : 0;
-            break;
+            if (content.size() > kMaxValuesFile)  // grew since the fstat
+                return ERROR_ACCESS_DENIED;
+        } else if (n == 0) {
+            return ERROR_SUCCESS;
+        } else if (errno != EINTR) {
+            return from_errno(errno);
         }
     }
-    close(fd);
-    if (err != 0)
-        return from_errno(err);
+}
+
+int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &lines)
+{
+    std::string file = key_dir(path) + '/' + kValuesFile;
+    // Not blocking, so that a FIFO in the file's place cannot hang the open.
+    FileDescriptor values{open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (values.fd < 0)
+        return errno == ENOENT ? ERROR_SUCCESS : from_errno(errno);  // a key without values
+    std::string content;
+    if (int32_t status = read_bounded(values.fd, content))
+        return status;
     lines = parse_values_file(content);
     return ERROR_SUCCESS;
 }
@@ -217,10 +245,37 @@ int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &
 // either the old or the new values, never half a file.
 int32_t write_values(const std::vector<std::string> &path, const std::vector<RegLine> &lines)
 {
+    std::string content = format_values_file(lines);
+    if (content.size() > kMaxValuesFile)  // it could not be read back
+        return ERROR_INVALID_PARAMETER;
     // Mode 0644: every user's programs read the values.
-    if (replace_file_with_text(key_dir(path) + '/' + kValuesFile, format_values_file(lines), 0644))
+    if (replace_file_with_text(key_dir(path) + '/' + kValuesFile, content, 0644))
         return ERROR_SUCCESS;
     return from_errno(errno);
+}
+
+// Read, change and write back the key's values under an exclusive flock on
+// the key's folder, so that two writers (two installers at once, or two
+// threads) never both change the same old file and drop each other's values.
+// The folder, because the rename replaces the file: a lock on the old file
+// would not stop the next writer from reading it.  Readers need no lock,
+// since the rename is atomic.  The file is rewritten only when `change`
+// returns ERROR_SUCCESS.
+template <class Change> int32_t change_values(const std::vector<std::string> &path, Change change)
+{
+    FileDescriptor folder{open(key_dir(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder.fd < 0)
+        return from_errno(errno);
+    while (flock(folder.fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return from_errno(errno);
+    }
+    std::vector<RegLine> lines;
+    if (int32_t status = read_values(path, lines))
+        return status;
+    if (int32_t status = change(lines))
+        return status;
+    return write_values(path, lines);
 }
 
 auto named(std::string_view name)
@@ -299,26 +354,24 @@ int32_t reg_set_value(HKEY key, const char *value_name, uint32_t type, const uin
     std::string_view name = value_name ? value_name : "";
     if ((data == nullptr && data_len != 0) || name.find_first_of("\r\n") != std::string_view::npos)
         return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lock(write_mutex);
     if (key->path.empty()) {
         if (int32_t status = make_root())
             return status;
     }
-    std::vector<RegLine> lines;
-    if (int32_t status = read_values(key->path, lines))
-        return status;
-    RegValue v{std::string(name), type, {}};
-    if (data_len != 0)
-        v.data.assign(reinterpret_cast<const char *>(data), data_len);
-    auto line = std::find_if(lines.begin(), lines.end(), named(name));
-    if (line == lines.end()) {
-        lines.push_back({format_reg_line(v), v});
-    } else {
-        v.name = line->value->name;  // the first spelling stays, as on Windows
-        *line = {format_reg_line(v), v};
-        lines.erase(std::remove_if(line + 1, lines.end(), named(name)), lines.end());
-    }
-    return write_values(key->path, lines);
+    return change_values(key->path, [&](std::vector<RegLine> &lines) {
+        RegValue v{std::string(name), type, {}};
+        if (data_len != 0)
+            v.data.assign(reinterpret_cast<const char *>(data), data_len);
+        auto line = std::find_if(lines.begin(), lines.end(), named(name));
+        if (line == lines.end()) {
+            lines.push_back({format_reg_line(v), v});
+        } else {
+            v.name = line->value->name;  // the first spelling stays, as on Windows
+            *line = {format_reg_line(v), v};
+            lines.erase(std::remove_if(line + 1, lines.end(), named(name)), lines.end());
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 int32_t reg_delete_value(HKEY key, const char *value_name)
@@ -328,15 +381,13 @@ int32_t reg_delete_value(HKEY key, const char *value_name)
     if ((key->access & kSetValueRight) == 0)
         return ERROR_ACCESS_DENIED;
     std::string_view name = value_name ? value_name : "";
-    std::lock_guard<std::mutex> lock(write_mutex);
-    std::vector<RegLine> lines;
-    if (int32_t status = read_values(key->path, lines))
-        return status;
-    auto kept = std::remove_if(lines.begin(), lines.end(), named(name));
-    if (kept == lines.end())
-        return ERROR_FILE_NOT_FOUND;
-    lines.erase(kept, lines.end());
-    return write_values(key->path, lines);
+    return change_values(key->path, [&](std::vector<RegLine> &lines) {
+        auto kept = std::remove_if(lines.begin(), lines.end(), named(name));
+        if (kept == lines.end())
+            return ERROR_FILE_NOT_FOUND;
+        lines.erase(kept, lines.end());
+        return ERROR_SUCCESS;
+    });
 }
 
 int32_t reg_close_key(HKEY key)

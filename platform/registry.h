@@ -10,7 +10,10 @@
  * Lines starting with '#' or ';' and blank lines are ignored (and kept when
  * the file is rewritten); a value name may be quoted like a text.  Key and
  * value names compare without regard to case; sub-keys enumerate in a
- * stable sorted order.  Writes go to a temporary file renamed into place.
+ * stable sorted order.  Writes go to a temporary file renamed into place,
+ * one writer of a key at a time, also across processes.  A values.conf that
+ * is not a plain file, or is larger than 1 MiB, makes its key one that
+ * cannot be read (5); a folder whose name holds a backslash is no key.
  *
  * Key paths separate their names with '\\' only.  A name that is empty,
  * "." or "..", or holds a '/', would leave or alias the tree and is refused
@@ -74,7 +77,8 @@ int32_t reg_query_value(HKEY key, const char *value_name, uint32_t *type, uint8_
                         uint32_t *data_len);
 
 // Write a value (REG_SZ data should include its terminator).  Data that the
-// text form cannot give back byte for byte is stored as hex.
+// text form cannot give back byte for byte is stored as hex.  87 when the
+// key's values would no longer fit in 1 MiB.
 int32_t reg_set_value(HKEY key, const char *value_name, uint32_t type, const uint8_t *data,
                       uint32_t data_len);
 

@@ -32,6 +32,8 @@ class RegistryOptionsTest : public ::testing::Test {
 TEST_F(RegistryOptionsTest, EntryIsFoundByItsNameWhateverTheKeyIsCalled)
 {
     EXPECT_EQ(tenq::AllowDebug(), 0u);  // no registry at all
+    // A folder no key name could give comes first, and is passed over.
+    tenq_test::write_device_entry(root_, "Name=\"Other-Box\"\n", "0\\odd");
     tenq_test::write_device_entry(root_, "Name=\"Other-Box\"\nDebug=\"1\"\n", "A-Vendor");
     EXPECT_EQ(tenq::AllowDebug(), 0u);
     tenq_test::write_device_entry(

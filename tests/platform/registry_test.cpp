@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -198,6 +200,7 @@ TEST_F(Registry, SubKeysEnumerateSortedWithoutCaseThenNoMoreItems)
     HKEY software = create("Software");
     set_dword(software, "NotAKey", 1);  // values.conf is a file, not a sub-key
     std::ofstream(hklm() / "Software/stray-file") << "x";
+    fs::create_directory(hklm() / "Software/alpha\\odd");  // no key name holds a backslash
 
     std::vector<std::string> names;
     char name[256];
@@ -347,6 +350,82 @@ TEST_F(Registry, ReadHandlesCannotWrite)
     reg_close_key(key);
     ASSERT_EQ(reg_open_key(HKEY_LOCAL_MACHINE, "Software\\Device", KEY_WRITE, &key), ERROR_SUCCESS);
     set_dword(key, "CAN", 1);
+    reg_close_key(key);
+}
+
+// Each in a child process that the alarm ends, so that a read which hangs
+// fails the case instead of the whole run.
+TEST_F(Registry, OnlyAPlainFileOfAtMostOneMebibyteHoldsValues)
+{
+    constexpr size_t kMiB = 1 << 20;
+    const std::string name_line = "Name=\"Orvane-FD\"\n";
+    const std::string padding = "#" + std::string(kMiB - name_line.size() - 2, 'x') + "\n";
+    const struct {
+        const char *what;
+        std::string content;  // empty: a FIFO
+        int32_t status;
+    } cases[] = {
+        {"1 MiB", name_line + padding, ERROR_SUCCESS},
+        {"1 MiB + 1", name_line + padding + "\n", ERROR_ACCESS_DENIED},
+        {"FIFO", "", ERROR_ACCESS_DENIED},
+    };
+    HKEY key = create("Software\\Odd");
+    const fs::path file = hklm() / "Software/Odd/values.conf";
+    for (const auto &c : cases) {
+        fs::remove(file);
+        if (c.content.empty())
+            ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
+        else
+            std::ofstream(file, std::ios::binary) << c.content;
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(5);
+            uint32_t len = 0;
+            _exit(reg_query_value(key, "Name", nullptr, nullptr, &len));
+        }
+        int wait_status = 0;
+        ASSERT_EQ(waitpid(child, &wait_status, 0), child);
+        ASSERT_TRUE(WIFEXITED(wait_status)) << c.what << " hung";
+        EXPECT_EQ(WEXITSTATUS(wait_status), c.status) << c.what;
+    }
+    // Nor does a write leave a file that could not be read back.
+    fs::remove(file);
+    const std::string big(kMiB / 3, '\0');
+    EXPECT_EQ(reg_set_value(key, "Big", REG_BINARY, reinterpret_cast<const uint8_t *>(big.data()),
+                            static_cast<uint32_t>(big.size())),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(query(key, "Big"), error(ERROR_FILE_NOT_FOUND));
+    reg_close_key(key);
+}
+
+TEST_F(Registry, WritersInTwoProcessesLoseNoValue)
+{
+    constexpr uint32_t kValues = 100;
+    HKEY key = create("Software\\Shared");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    const std::string mine = child == 0 ? "child" : "parent";
+    bool all_set = true;
+    for (uint32_t i = 0; i < kValues; ++i)
+        all_set &= reg_set_value(key, (mine + std::to_string(i)).c_str(), REG_DWORD,
+                                 reinterpret_cast<const uint8_t *>(&i), 4) == ERROR_SUCCESS;
+    if (child == 0)
+        _exit(all_set ? 0 : 1);
+    EXPECT_TRUE(all_set);
+    int wait_status = 0;
+    ASSERT_EQ(waitpid(child, &wait_status, 0), child);
+    EXPECT_EQ(wait_status, 0);
+
+    std::vector<std::string> lost;
+    for (const char *writer : {"child", "parent"}) {
+        for (uint32_t i = 0; i < kValues; ++i) {
+            std::string name = writer + std::to_string(i);
+            if (query(key, name.c_str()).first != REG_DWORD)
+                lost.push_back(name);
+        }
+    }
+    EXPECT_EQ(lost, std::vector<std::string>{});
     reg_close_key(key);
 }
 
