@@ -8,6 +8,7 @@
 #include "passthru/device_search.h"
 #include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
 #include "passthru/msg_filters.h"
@@ -128,57 +129,65 @@ using namespace tenq;
 #ifdef TENQ_OLD_API
 extern "C" int32_t PassThruConnect(uint32_t ProtocolID, uint32_t Flags, uint32_t *pChannelID)
 {
-    if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
-    if (channel_in_use(ChannelID))
-        return ERR_CHANNEL_IN_USE;
-    *pChannelID = 0;
-    DbgPrintf(DBG_API, "PassThruConnect(%ld, %08X, pChID)", static_cast<long>(ChannelID),
-              static_cast<unsigned>(Flags));
-    return connect_channel(ChannelID, Flags, kOldApiCanBaudRate, kOldApiKLineBaudRate, pChannelID);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
+            return rc;
+        const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
+        if (channel_in_use(ChannelID))
+            return ERR_CHANNEL_IN_USE;
+        *pChannelID = 0;
+        DbgPrintf(DBG_API, "PassThruConnect(%ld, %08X, pChID)", static_cast<long>(ChannelID),
+                  static_cast<unsigned>(Flags));
+        return connect_channel(ChannelID, Flags, kOldApiCanBaudRate, kOldApiKLineBaudRate,
+                               pChannelID);
+    });
 }
 #else
 extern "C" int32_t PassThruConnect(uint32_t DeviceID, uint32_t ProtocolID, uint32_t Flags,
                                    uint32_t BaudRate, uint32_t *pChannelID)
 {
-    if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    if (!DeviceIdValid(DeviceID))
-        return ERR_INVALID_DEVICE_ID;
-    const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
-    if (channel_in_use(ChannelID))
-        return ERR_CHANNEL_IN_USE;
-    *pChannelID = 0;
-    DbgPrintf(DBG_API, "PassThruConnect(%ld, %ld, %08X, %ld, pChID)", static_cast<long>(DeviceID),
-              static_cast<long>(ChannelID), static_cast<unsigned>(Flags),
-              static_cast<long>(BaudRate));
-    return connect_channel(ChannelID, Flags, BaudRate, BaudRate, pChannelID);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry(kConnectEntry, pChannelID != nullptr); rc != STATUS_NOERROR)
+            return rc;
+        if (!DeviceIdValid(DeviceID))
+            return ERR_INVALID_DEVICE_ID;
+        const uint32_t ChannelID = MapProtocolId(ProtocolID, Flags);
+        if (channel_in_use(ChannelID))
+            return ERR_CHANNEL_IN_USE;
+        *pChannelID = 0;
+        DbgPrintf(DBG_API, "PassThruConnect(%ld, %ld, %08X, %ld, pChID)",
+                  static_cast<long>(DeviceID), static_cast<long>(ChannelID),
+                  static_cast<unsigned>(Flags), static_cast<long>(BaudRate));
+        return connect_channel(ChannelID, Flags, BaudRate, BaudRate, pChannelID);
+    });
 }
 #endif
 
 extern "C" int32_t PassThruDisconnect(uint32_t ChannelID)
 {
-    if (int32_t rc =
-            CheckEntry({.call = "PassThruDisconnect", .bad_channel_shows_id = true}, ChannelID);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruDisconnect(%ld)", static_cast<long>(ChannelID));
-    const uint8_t dev = ChannelDevice(ChannelID);
-    if (dev == 0)
-        return Refuse("PassThruDisconnect invalid channel ID", ERR_INVALID_CHANNEL_ID);
-    StopPeriodicSlotsOf(ChannelID, true);
-    StopFilterSlotsOf(ChannelID);
-    MarkChannelDisconnected(ChannelID);
-    if (FindChannel(ChannelID)->kind == ChannelKind::KLine)
-        KLineResetReception();
-    const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
-    if (rc != 0) {
-        DbgPrintf(DBG_ERROR, "PassThruDisconnect: JmsgSendCmd returned %ld", static_cast<long>(rc));
-        return ERR_FAILED;
-    }
-    // Takes in the adapter's stop report.
-    platform::sleep_ms(kStopReportWaitMs);
-    JmsgReceiveMsgs();
-    return STATUS_NOERROR;
+    return Guarded(__func__, [&] {
+        if (int32_t rc =
+                CheckEntry({.call = "PassThruDisconnect", .bad_channel_shows_id = true}, ChannelID);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruDisconnect(%ld)", static_cast<long>(ChannelID));
+        const uint8_t dev = ChannelDevice(ChannelID);
+        if (dev == 0)
+            return Refuse("PassThruDisconnect invalid channel ID", ERR_INVALID_CHANNEL_ID);
+        StopPeriodicSlotsOf(ChannelID, true);
+        StopFilterSlotsOf(ChannelID);
+        MarkChannelDisconnected(ChannelID);
+        if (FindChannel(ChannelID)->kind == ChannelKind::KLine)
+            KLineResetReception();
+        const int32_t rc = JmsgSendCmd(dev, JMSG_DEV_STOP, JMSG_TYPE_PLAIN, 0, 0, nullptr, 0);
+        if (rc != 0) {
+            DbgPrintf(DBG_ERROR, "PassThruDisconnect: JmsgSendCmd returned %ld",
+                      static_cast<long>(rc));
+            return ERR_FAILED;
+        }
+        // Takes in the adapter's stop report.
+        platform::sleep_ms(kStopReportWaitMs);
+        JmsgReceiveMsgs();
+        return STATUS_NOERROR;
+    });
 }

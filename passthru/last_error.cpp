@@ -5,6 +5,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 
 using namespace tenq;
 
@@ -16,16 +17,18 @@ constexpr size_t kCallerErrorText = 80;
 
 extern "C" int32_t PassThruGetLastError(char *pErrorDescription)
 {
-    // Never touches the adapter: the records are all there is to check.
-    if (int32_t rc = CheckRecords({"PassThruGetLastError"}, pErrorDescription != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    size_t len = std::strlen(LastError);
-    if (len > kCallerErrorText - 1)
-        len = kCallerErrorText - 1;
-    std::memcpy(pErrorDescription, LastError, len);
-    pErrorDescription[len] = '\0';
-    return STATUS_NOERROR;
+    return Guarded(__func__, [&] {
+        // Never touches the adapter: the records are all there is to check.
+        if (int32_t rc = CheckRecords({"PassThruGetLastError"}, pErrorDescription != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        size_t len = std::strlen(LastError);
+        if (len > kCallerErrorText - 1)
+            len = kCallerErrorText - 1;
+        std::memcpy(pErrorDescription, LastError, len);
+        pErrorDescription[len] = '\0';
+        return STATUS_NOERROR;
+    });
 }
 
 // Hands its argument back unchanged: a host language without pointers that

@@ -9,6 +9,7 @@
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/msg_filters.h"
 #include "passthru/receive/rx_clear.h"
@@ -197,28 +198,32 @@ extern "C" int32_t PassThruStartMsgFilter(uint32_t ChannelID, uint32_t FilterTyp
                                           PASSTHRU_MSG *pMaskMsg, PASSTHRU_MSG *pPatternMsg,
                                           PASSTHRU_MSG *pFlowControlMsg, uint32_t *pMsgID)
 {
-    if (int32_t rc = CheckEntry({"PassThruStartMsgFilter"}, ChannelID,
-                                pMaskMsg != nullptr && pPatternMsg != nullptr && pMsgID != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(
-        DBG_API, "PassThruStartMsgFilter(%ld, %ld, pMask(%ld), pPattern(%ld), pFlow(%ld), %ld)",
-        static_cast<long>(ChannelID), static_cast<long>(FilterType),
-        static_cast<long>(reinterpret_cast<intptr_t>(pMaskMsg)),
-        static_cast<long>(reinterpret_cast<intptr_t>(pPatternMsg)),
-        static_cast<long>(reinterpret_cast<intptr_t>(pFlowControlMsg)), static_cast<long>(*pMsgID));
-    FilterStart start{ChannelID, FilterType, pMaskMsg, pPatternMsg, pFlowControlMsg};
-    if (int32_t rc = check_start(start); rc != STATUS_NOERROR)
-        return rc;
-    if (int32_t rc = build_start(start); rc != STATUS_NOERROR)
-        return rc;
-    if (int32_t rc = commit_start(start); rc != STATUS_NOERROR)
-        return rc;
-    *pMsgID = start.slot;
-    return STATUS_NOERROR;
+    return Guarded(__func__, [&] {
+        if (int32_t rc =
+                CheckEntry({"PassThruStartMsgFilter"}, ChannelID,
+                           pMaskMsg != nullptr && pPatternMsg != nullptr && pMsgID != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API,
+                  "PassThruStartMsgFilter(%ld, %ld, pMask(%ld), pPattern(%ld), pFlow(%ld), %ld)",
+                  static_cast<long>(ChannelID), static_cast<long>(FilterType),
+                  static_cast<long>(reinterpret_cast<intptr_t>(pMaskMsg)),
+                  static_cast<long>(reinterpret_cast<intptr_t>(pPatternMsg)),
+                  static_cast<long>(reinterpret_cast<intptr_t>(pFlowControlMsg)),
+                  static_cast<long>(*pMsgID));
+        FilterStart start{ChannelID, FilterType, pMaskMsg, pPatternMsg, pFlowControlMsg};
+        if (int32_t rc = check_start(start); rc != STATUS_NOERROR)
+            return rc;
+        if (int32_t rc = build_start(start); rc != STATUS_NOERROR)
+            return rc;
+        if (int32_t rc = commit_start(start); rc != STATUS_NOERROR)
+            return rc;
+        *pMsgID = start.slot;
+        return STATUS_NOERROR;
+    });
 }
 
 extern "C" int32_t PassThruStopMsgFilter(uint32_t ChannelID, uint32_t MsgID)
 {
-    return StopMsgFilter(ChannelID, MsgID);
+    return Guarded(__func__, [&] { return StopMsgFilter(ChannelID, MsgID); });
 }

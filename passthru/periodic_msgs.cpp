@@ -7,6 +7,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/transmit/periodic_frame.h"
 #include "passthru/transmit/tx_frame.h"
@@ -138,77 +139,90 @@ using namespace tenq;
 extern "C" int32_t PassThruStartPeriodicMsg(uint32_t ChannelID, PASSTHRU_MSG *pMsg,
                                             uint32_t *pMsgID, uint32_t TimeInterval)
 {
-    if (int32_t rc = CheckEntry(kStart.entry, ChannelID, pMsg != nullptr && pMsgID != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruStartPeriodicMsg(%ld, pMsg, %ld, %ld)",
-              static_cast<long>(ChannelID), static_cast<long>(*pMsgID),
-              static_cast<long>(TimeInterval));
-    uint32_t slot = 0;
-    while (slot < kPeriodicSlots && jmsg_periodic_msg[slot].size != 0)
-        ++slot;
-    if (slot == kPeriodicSlots)
-        return Refuse("PassThruStartPeriodic exceeded periodic message limit", ERR_EXCEEDED_LIMIT);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry(kStart.entry, ChannelID, pMsg != nullptr && pMsgID != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruStartPeriodicMsg(%ld, pMsg, %ld, %ld)",
+                  static_cast<long>(ChannelID), static_cast<long>(*pMsgID),
+                  static_cast<long>(TimeInterval));
+        uint32_t slot = 0;
+        while (slot < kPeriodicSlots && jmsg_periodic_msg[slot].size != 0)
+            ++slot;
+        if (slot == kPeriodicSlots)
+            return Refuse("PassThruStartPeriodic exceeded periodic message limit",
+                          ERR_EXCEEDED_LIMIT);
 
-    // Everything is checked before the caller's message or the channel changes.
-    JMSG frame;
-    const int32_t rc = BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(slot),
-                                          TimeInterval, pad_target(ChannelID, *pMsg), true, frame);
-    if (rc != STATUS_NOERROR)
-        return build_failed(rc, kStart, "PassThruStartPeriodic message does not fit a frame");
-    if (ElevenBitRuleApplies(ChannelID, pMsg->TxFlags))
-        pMsg->Data[2] = frame.data[0];
-    keep_pad_target(ChannelID, *pMsg);
+        // Everything is checked before the caller's message or the channel changes.
+        JMSG frame;
+        const int32_t rc =
+            BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(slot), TimeInterval,
+                               pad_target(ChannelID, *pMsg), true, frame);
+        if (rc != STATUS_NOERROR)
+            return build_failed(rc, kStart, "PassThruStartPeriodic message does not fit a frame");
+        if (ElevenBitRuleApplies(ChannelID, pMsg->TxFlags))
+            pMsg->Data[2] = frame.data[0];
+        keep_pad_target(ChannelID, *pMsg);
 
-    if (int32_t sent = send(frame, kStart); sent != 0)
-        return sent;
-    jmsg_periodic_msg[slot] = frame;
-    *pMsgID = slot;
-    return STATUS_NOERROR;
+        if (int32_t sent = send(frame, kStart); sent != 0)
+            return sent;
+        jmsg_periodic_msg[slot] = frame;
+        *pMsgID = slot;
+        return STATUS_NOERROR;
+    });
 }
 
 extern "C" int32_t PassThruUpdatePeriodicMsg(uint32_t ChannelID, const PASSTHRU_MSG *pMsg,
                                              uint32_t MsgID, uint32_t TimeInterval)
 {
-    if (int32_t rc = CheckEntry(kUpdate.entry, ChannelID, pMsg != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruUpdatePeriodicMsg(%ld, pMsg, %ld, %ld)",
-              static_cast<long>(ChannelID), static_cast<long>(MsgID),
-              static_cast<long>(TimeInterval));
-    if (MsgID >= kPeriodicSlots)
-        return Refuse("PassThruUpatePeriodicMsg exceeded periodic message limit",
-                      ERR_EXCEEDED_LIMIT);
-    const uint8_t dev = ChannelDevice(ChannelID);
-    if (dev == 0)
-        return Refuse(kUpdate.invalid_channel, ERR_INVALID_CHANNEL_ID);
-    if (used_by_other_device(MsgID, dev))
-        return Refuse("PassThruUpdatePeriodicMsg message ID belongs to another channel",
-                      ERR_INVALID_MSG_ID);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry(kUpdate.entry, ChannelID, pMsg != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruUpdatePeriodicMsg(%ld, pMsg, %ld, %ld)",
+                  static_cast<long>(ChannelID), static_cast<long>(MsgID),
+                  static_cast<long>(TimeInterval));
+        if (MsgID >= kPeriodicSlots)
+            return Refuse("PassThruUpatePeriodicMsg exceeded periodic message limit",
+                          ERR_EXCEEDED_LIMIT);
+        const uint8_t dev = ChannelDevice(ChannelID);
+        if (dev == 0)
+            return Refuse(kUpdate.invalid_channel, ERR_INVALID_CHANNEL_ID);
+        if (used_by_other_device(MsgID, dev))
+            return Refuse("PassThruUpdatePeriodicMsg message ID belongs to another channel",
+                          ERR_INVALID_MSG_ID);
 
-    JMSG frame;
-    const int32_t rc = BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(MsgID),
-                                          TimeInterval, pad_target(ChannelID, *pMsg), false, frame);
-    if (rc != STATUS_NOERROR)
-        return build_failed(rc, kUpdate, "PassThruUpdatePeriodicMsg message does not fit a frame");
-    keep_pad_target(ChannelID, *pMsg);
+        JMSG frame;
+        const int32_t rc =
+            BuildPeriodicFrame(ChannelID, *pMsg, static_cast<uint8_t>(MsgID), TimeInterval,
+                               pad_target(ChannelID, *pMsg), false, frame);
+        if (rc != STATUS_NOERROR)
+            return build_failed(rc, kUpdate,
+                                "PassThruUpdatePeriodicMsg message does not fit a frame");
+        keep_pad_target(ChannelID, *pMsg);
 
-    if (int32_t sent = send(frame, kUpdate); sent != 0)
-        return sent;
-    jmsg_periodic_msg[MsgID] = frame;
-    return STATUS_NOERROR;
+        if (int32_t sent = send(frame, kUpdate); sent != 0)
+            return sent;
+        jmsg_periodic_msg[MsgID] = frame;
+        return STATUS_NOERROR;
+    });
 }
 
 extern "C" int32_t PassThruStopPeriodicMsg(uint32_t ChannelID, uint32_t MsgID)
 {
-    return StopPeriodicMsg(ChannelID, MsgID);
+    return Guarded(__func__, [&] { return StopPeriodicMsg(ChannelID, MsgID); });
 }
 
 extern "C" int32_t PassThruSuspendPeriodic(uint32_t ChannelID)
 {
-    return suspend_or_resume(ChannelID, JMSG_FLAG_SUSPEND, kSuspend, "PassThruSuspendPeriodic");
+    return Guarded(__func__, [&] {
+        return suspend_or_resume(ChannelID, JMSG_FLAG_SUSPEND, kSuspend, "PassThruSuspendPeriodic");
+    });
 }
 
 extern "C" int32_t PassThruResumePeriodic(uint32_t ChannelID)
 {
-    return suspend_or_resume(ChannelID, JMSG_FLAG_RESUME, kResume, "PassThruResumePeriodic");
+    return Guarded(__func__, [&] {
+        return suspend_or_resume(ChannelID, JMSG_FLAG_RESUME, kResume, "PassThruResumePeriodic");
+    });
 }

@@ -9,6 +9,7 @@
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
 #include "passthru/filter_table.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/jmsg.h"
 #include "passthru/link/link.h"
 #include "passthru/msg_filters.h"
@@ -198,17 +199,19 @@ using namespace tenq;
 
 extern "C" int32_t PassThruIoctl(uint32_t ChannelID, uint32_t IoctlID, void *pInput, void *pOutput)
 {
-    constexpr EntryCheck kEntry{"PassThruIoctl"};
-    if (int32_t rc = CheckAdapter(kEntry); rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruIoctl(%ld, %ld, pInput, pOutput)", LdArg(ChannelID),
-              LdArg(IoctlID));
-    const IoctlEntry *entry = find_ioctl(IoctlID);
-    const bool channel_test = entry == nullptr || entry->channel_test;
-    if (channel_test && ChannelID != 0) {
-        if (int32_t rc = CheckChannel(kEntry, ChannelID); rc != STATUS_NOERROR)
+    return Guarded(__func__, [&] {
+        constexpr EntryCheck kEntry{"PassThruIoctl"};
+        if (int32_t rc = CheckAdapter(kEntry); rc != STATUS_NOERROR)
             return rc;
-    }
-    const IoctlCall call{ChannelID, ChannelDevice(ChannelID), pInput, pOutput};
-    return entry != nullptr ? entry->run(call) : not_supported(call);
+        DbgPrintf(DBG_API, "PassThruIoctl(%ld, %ld, pInput, pOutput)", LdArg(ChannelID),
+                  LdArg(IoctlID));
+        const IoctlEntry *entry = find_ioctl(IoctlID);
+        const bool channel_test = entry == nullptr || entry->channel_test;
+        if (channel_test && ChannelID != 0) {
+            if (int32_t rc = CheckChannel(kEntry, ChannelID); rc != STATUS_NOERROR)
+                return rc;
+        }
+        const IoctlCall call{ChannelID, ChannelDevice(ChannelID), pInput, pOutput};
+        return entry != nullptr ? entry->run(call) : not_supported(call);
+    });
 }

@@ -9,6 +9,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/link/rings.h"
 #include "passthru/receive/can_rx.h"
@@ -126,11 +127,13 @@ using namespace tenq;
 extern "C" int32_t PassThruReadMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                     uint32_t Timeout)
 {
-    if (int32_t rc =
-            CheckEntry({"PassThruReadMsgs"}, ChannelID, pMsg != nullptr && pNumMsgs != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_READ, "PassThruReadMsgs(%ld, pMsg, %ld, %ld)", static_cast<long>(ChannelID),
-              static_cast<long>(*pNumMsgs), static_cast<long>(Timeout));
-    return ReadMsgs(ChannelID, pMsg, pNumMsgs, Timeout);
+    return Guarded(__func__, [&] {
+        if (int32_t rc =
+                CheckEntry({"PassThruReadMsgs"}, ChannelID, pMsg != nullptr && pNumMsgs != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_READ, "PassThruReadMsgs(%ld, pMsg, %ld, %ld)", static_cast<long>(ChannelID),
+                  static_cast<long>(*pNumMsgs), static_cast<long>(Timeout));
+        return ReadMsgs(ChannelID, pMsg, pNumMsgs, Timeout);
+    });
 }

@@ -4,6 +4,7 @@
 
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"
 
@@ -85,16 +86,20 @@ using namespace tenq;
 
 extern "C" int32_t PassThruReadRTC(RTC_DAY_TIME *pRTC)
 {
-    if (int32_t rc = CheckEntry({"PassThruReadRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    DbgMsg(DBG_API, "PassThruReadRTC(pRTC)");
-    return read_rtc(pRTC);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruReadRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
+            return rc;
+        DbgMsg(DBG_API, "PassThruReadRTC(pRTC)");
+        return read_rtc(pRTC);
+    });
 }
 
 extern "C" int32_t PassThruWriteRTC(const RTC_DAY_TIME *pRTC)
 {
-    if (int32_t rc = CheckEntry({"PassThruWriteRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    DbgMsg(DBG_API, "PassThruWriteRTC(pRTC)");
-    return write_rtc(pRTC);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruWriteRTC"}, pRTC != nullptr); rc != STATUS_NOERROR)
+            return rc;
+        DbgMsg(DBG_API, "PassThruWriteRTC(pRTC)");
+        return write_rtc(pRTC);
+    });
 }

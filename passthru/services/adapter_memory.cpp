@@ -6,6 +6,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/frame_codec.h"
 #include "passthru/link/link.h"
@@ -82,22 +83,26 @@ using namespace tenq;
 extern "C" int32_t PassThruReadMem(uint32_t Address, uint32_t Length, uint8_t *pData,
                                    uint32_t Flags)
 {
-    // Nothing is copied for a length of 0, so a null buffer is fine then.
-    if (int32_t rc = CheckEntry({"PassThruReadMem"}, pData != nullptr || Length == 0);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruReadMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
-              LdArg(Flags));
-    return read_mem(Address, Length, pData, Flags);
+    return Guarded(__func__, [&] {
+        // Nothing is copied for a length of 0, so a null buffer is fine then.
+        if (int32_t rc = CheckEntry({"PassThruReadMem"}, pData != nullptr || Length == 0);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruReadMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
+                  LdArg(Flags));
+        return read_mem(Address, Length, pData, Flags);
+    });
 }
 
 extern "C" int32_t PassThruWriteMem(uint32_t Address, uint32_t Length, const uint8_t *pData,
                                     uint32_t Flags)
 {
-    if (int32_t rc = CheckEntry({"PassThruWriteMem"}, pData != nullptr || Length == 0);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruWriteMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
-              LdArg(Flags));
-    return write_mem(Address, Length, pData);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruWriteMem"}, pData != nullptr || Length == 0);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruWriteMem(%ld, %ld, pData, %ld)", LdArg(Address), LdArg(Length),
+                  LdArg(Flags));
+        return write_mem(Address, Length, pData);
+    });
 }

@@ -6,6 +6,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/services/sdcard.h"
 
 namespace tenq {
@@ -43,15 +44,18 @@ using namespace tenq;
 
 extern "C" int32_t PassThruUpdateFirmware(const uint8_t *Data, uint32_t Length)
 {
-    // Both refusals come before the delete: the adapter's current image must
-    // not be lost to a call that has nothing to put in its place.
-    if (int32_t rc = CheckEntry({"PassThruUpdateFirmware"}, Data != nullptr); rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruUpdateFirmware(Data, %ld)", LdArg(Length));
-    if (Length == 0)
-        return Refuse("PassThruUpdateFirmware: empty image", ERR_FAILED);
-    // The close's reply is awaited too (outcome ignored); an adapter that
-    // restarts on the close may let that wait run out, which costs time only.
-    ImageSource source(Data);
-    return WriteCardFile(kFirmwareFile, Length, kFirmwareBatchFrames, source, kFirmwareTexts);
+    return Guarded(__func__, [&] {
+        // Both refusals come before the delete: the adapter's current image must
+        // not be lost to a call that has nothing to put in its place.
+        if (int32_t rc = CheckEntry({"PassThruUpdateFirmware"}, Data != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruUpdateFirmware(Data, %ld)", LdArg(Length));
+        if (Length == 0)
+            return Refuse("PassThruUpdateFirmware: empty image", ERR_FAILED);
+        // The close's reply is awaited too (outcome ignored); an adapter that
+        // restarts on the close may let that wait run out, which costs time only.
+        ImageSource source(Data);
+        return WriteCardFile(kFirmwareFile, Length, kFirmwareBatchFrames, source, kFirmwareTexts);
+    });
 }

@@ -4,6 +4,7 @@
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/byteorder.h"
 #include "passthru/link/link.h"
 #include "platform/ticks.h"
@@ -68,20 +69,24 @@ int32_t set_voltage(uint32_t PinNumber, uint16_t millivolts)
 #ifdef TENQ_OLD_API
 extern "C" int32_t PassThruSetProgrammingVoltage(uint32_t PinNumber, uint32_t Voltage)
 {
-    uint16_t millivolts = 0;
-    if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
-        return rc;
-    return set_voltage(PinNumber, millivolts);
+    return Guarded(__func__, [&] {
+        uint16_t millivolts = 0;
+        if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
+            return rc;
+        return set_voltage(PinNumber, millivolts);
+    });
 }
 #else
 extern "C" int32_t PassThruSetProgrammingVoltage(uint32_t DeviceID, uint32_t PinNumber,
                                                  uint32_t Voltage)
 {
-    uint16_t millivolts = 0;
-    if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
-        return rc;
-    if (!DeviceIdValid(DeviceID))
-        return ERR_INVALID_DEVICE_ID;
-    return set_voltage(PinNumber, millivolts);
+    return Guarded(__func__, [&] {
+        uint16_t millivolts = 0;
+        if (int32_t rc = check_arguments(PinNumber, Voltage, millivolts); rc != STATUS_NOERROR)
+            return rc;
+        if (!DeviceIdValid(DeviceID))
+            return ERR_INVALID_DEVICE_ID;
+        return set_voltage(PinNumber, millivolts);
+    });
 }
 #endif

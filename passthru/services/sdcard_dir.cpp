@@ -5,6 +5,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/services/sdcard.h"
 
@@ -95,17 +96,20 @@ using namespace tenq;
 
 extern "C" int32_t PassThruReadDir(const char *pFileSpec, char *pFileList)
 {
-    // The list is empty from here on, also when the call fails.
-    if (pFileList != nullptr)
-        pFileList[0] = '\0';
-    if (int32_t rc = CheckEntry({"PassThruReadDir"}, pFileSpec != nullptr && pFileList != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgMsg(DBG_API, "PassThruReadDir(pFileSpec, pFileList)");
-    if (!SdNameFits(pFileSpec)) {
-        DbgPrintf(DBG_ERROR, "PassThruReadDir: pattern longer than %u characters",
-                  static_cast<unsigned>(kSdNameMax));
-        return ERR_FAILED;
-    }
-    return read_dir(pFileSpec, pFileList);
+    return Guarded(__func__, [&] {
+        // The list is empty from here on, also when the call fails.
+        if (pFileList != nullptr)
+            pFileList[0] = '\0';
+        if (int32_t rc =
+                CheckEntry({"PassThruReadDir"}, pFileSpec != nullptr && pFileList != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgMsg(DBG_API, "PassThruReadDir(pFileSpec, pFileList)");
+        if (!SdNameFits(pFileSpec)) {
+            DbgPrintf(DBG_ERROR, "PassThruReadDir: pattern longer than %u characters",
+                      static_cast<unsigned>(kSdNameMax));
+            return ERR_FAILED;
+        }
+        return read_dir(pFileSpec, pFileList);
+    });
 }

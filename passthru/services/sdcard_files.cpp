@@ -9,6 +9,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/services/mem_reply.h"
 #include "passthru/services/sdcard.h"
@@ -142,35 +143,41 @@ using namespace tenq;
 
 extern "C" int32_t PassThruReadFile(const char *PCFileName, const char *SDFileName, uint32_t Flags)
 {
-    if (int32_t rc =
-            CheckEntry({"PassThruReadFile"}, PCFileName != nullptr && SDFileName != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruReadFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
-    if (!card_name_fits("PassThruReadFile", SDFileName))
-        return ERR_FAILED;
-    return read_file(PCFileName, SDFileName);
+    return Guarded(__func__, [&] {
+        if (int32_t rc =
+                CheckEntry({"PassThruReadFile"}, PCFileName != nullptr && SDFileName != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruReadFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
+        if (!card_name_fits("PassThruReadFile", SDFileName))
+            return ERR_FAILED;
+        return read_file(PCFileName, SDFileName);
+    });
 }
 
 extern "C" int32_t PassThruWriteFile(const char *PCFileName, const char *SDFileName, uint32_t Flags)
 {
-    if (int32_t rc =
-            CheckEntry({"PassThruWriteFile"}, PCFileName != nullptr && SDFileName != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruWriteFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
-    if (!card_name_fits("PassThruWriteFile", SDFileName))
-        return ERR_FAILED;
-    return write_file(PCFileName, SDFileName);
+    return Guarded(__func__, [&] {
+        if (int32_t rc =
+                CheckEntry({"PassThruWriteFile"}, PCFileName != nullptr && SDFileName != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruWriteFile(%s, %s, %ld)", PCFileName, SDFileName, LdArg(Flags));
+        if (!card_name_fits("PassThruWriteFile", SDFileName))
+            return ERR_FAILED;
+        return write_file(PCFileName, SDFileName);
+    });
 }
 
 extern "C" int32_t PassThruDeleteFile(const char *SDFileName, uint32_t Flags)
 {
-    if (int32_t rc = CheckEntry({"PassThruDeleteFile"}, SDFileName != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruDeleteFile(%s, %ld)", SDFileName, LdArg(Flags));
-    if (!card_name_fits("PassThruDeleteFile", SDFileName))
-        return ERR_FAILED;
-    return delete_file(SDFileName);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruDeleteFile"}, SDFileName != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruDeleteFile(%s, %ld)", SDFileName, LdArg(Flags));
+        if (!card_name_fits("PassThruDeleteFile", SDFileName))
+            return ERR_FAILED;
+        return delete_file(SDFileName);
+    });
 }

@@ -7,6 +7,7 @@
 #include "j2534.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/services/mem_reply.h"
 
@@ -43,10 +44,12 @@ using namespace tenq;
 extern "C" int32_t PassThruSecurity(uint8_t Level, const uint8_t *pFixed, const uint8_t *pSeed,
                                     uint8_t *pKey)
 {
-    if (int32_t rc = CheckEntry({"PassThruSecurity"},
-                                pFixed != nullptr && pSeed != nullptr && pKey != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruSecurity(%ld, ...)", static_cast<long>(Level));
-    return relay(Level, pFixed, pSeed, pKey);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruSecurity"},
+                                    pFixed != nullptr && pSeed != nullptr && pKey != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruSecurity(%ld, ...)", static_cast<long>(Level));
+        return relay(Level, pFixed, pSeed, pKey);
+    });
 }

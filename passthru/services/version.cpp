@@ -8,6 +8,7 @@
 #include "passthru/debug.h"
 #include "passthru/device_search.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 
 namespace tenq {
@@ -78,20 +79,24 @@ int32_t check_buffers(const char *pFirmwareVersion, const char *pDllVersion,
 #ifdef TENQ_OLD_API
 extern "C" int32_t PassThruReadVersion(char *pFirmwareVersion, char *pDllVersion, char *pApiVersion)
 {
-    const int32_t rc = check_buffers(pFirmwareVersion, pDllVersion, pApiVersion);
-    if (rc != STATUS_NOERROR)
-        return rc;
-    return read_version(pFirmwareVersion, pDllVersion, pApiVersion);
+    return Guarded(__func__, [&] {
+        const int32_t rc = check_buffers(pFirmwareVersion, pDllVersion, pApiVersion);
+        if (rc != STATUS_NOERROR)
+            return rc;
+        return read_version(pFirmwareVersion, pDllVersion, pApiVersion);
+    });
 }
 #else
 extern "C" int32_t PassThruReadVersion(uint32_t DeviceID, char *pFirmwareVersion, char *pDllVersion,
                                        char *pApiVersion)
 {
-    const int32_t rc = check_buffers(pFirmwareVersion, pDllVersion, pApiVersion);
-    if (rc != STATUS_NOERROR)
-        return rc;
-    if (!DeviceIdValid(DeviceID))
-        return ERR_INVALID_DEVICE_ID;
-    return read_version(pFirmwareVersion, pDllVersion, pApiVersion);
+    return Guarded(__func__, [&] {
+        const int32_t rc = check_buffers(pFirmwareVersion, pDllVersion, pApiVersion);
+        if (rc != STATUS_NOERROR)
+            return rc;
+        if (!DeviceIdValid(DeviceID))
+            return ERR_INVALID_DEVICE_ID;
+        return read_version(pFirmwareVersion, pDllVersion, pApiVersion);
+    });
 }
 #endif

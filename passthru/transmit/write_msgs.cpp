@@ -8,6 +8,7 @@
 #include "passthru/channels.h"
 #include "passthru/debug.h"
 #include "passthru/entry_check.h"
+#include "passthru/guarded_call.h"
 #include "passthru/link/link.h"
 #include "passthru/services/version.h"
 #include "passthru/transmit/iso15765_tx.h"
@@ -207,13 +208,15 @@ int32_t write_msgs(uint32_t ChannelID, const PASSTHRU_MSG *pMsg, uint32_t *pNumM
 extern "C" int32_t PassThruWriteMsgs(uint32_t ChannelID, PASSTHRU_MSG *pMsg, uint32_t *pNumMsgs,
                                      uint32_t Timeout)
 {
-    if (int32_t rc =
-            CheckEntry({"PassThruWriteMsgs"}, ChannelID, pMsg != nullptr && pNumMsgs != nullptr);
-        rc != STATUS_NOERROR)
-        return rc;
-    DbgPrintf(DBG_API, "PassThruWriteMsgs(%ld, pMsg, %ld, %ld)", LdArg(ChannelID), LdArg(*pNumMsgs),
-              LdArg(Timeout));
-    if (*pNumMsgs == 0)
-        return STATUS_NOERROR;
-    return write_msgs(ChannelID, pMsg, pNumMsgs, Timeout);
+    return Guarded(__func__, [&] {
+        if (int32_t rc = CheckEntry({"PassThruWriteMsgs"}, ChannelID,
+                                    pMsg != nullptr && pNumMsgs != nullptr);
+            rc != STATUS_NOERROR)
+            return rc;
+        DbgPrintf(DBG_API, "PassThruWriteMsgs(%ld, pMsg, %ld, %ld)", LdArg(ChannelID),
+                  LdArg(*pNumMsgs), LdArg(Timeout));
+        if (*pNumMsgs == 0)
+            return STATUS_NOERROR;
+        return write_msgs(ChannelID, pMsg, pNumMsgs, Timeout);
+    });
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "j2534.h"
 #include "passthru/channels.h"
@@ -107,4 +109,26 @@ TEST_F(ChannelSendFailure, FilterAndPeriodicSlotsStayFreeWhenTheirFramesCannotBe
     EXPECT_EQ(PassThruDisconnect(ch), ERR_FAILED);
     EXPECT_STREQ(tenq::LastError, "PassThruDisconnect: JmsgSendCmd returned 7");
     EXPECT_FALSE(tenq::ChannelConnected(5));
+}
+
+// Memory running out inside a call: the J2534 program gets a status and an
+// error text, never the exception.
+TEST_F(ChannelSendFailure, AnExceptionInsideACallBecomesErrFailedAndAnErrorLine)
+{
+    port.write_throws = true;
+    uint32_t ch = 0;
+    char text[3][80];
+    const struct {
+        const char *call;
+        std::function<int32_t()> run;
+    } calls[] = {
+        {"PassThruConnect", [&] { return PassThruConnect(7, ISO15765, 0, 500000, &ch); }},
+        {"PassThruDisconnect", [] { return PassThruDisconnect(5); }},
+        {"PassThruReadVersion", [&] { return PassThruReadVersion(7, text[0], text[1], text[2]); }},
+    };
+    for (const auto &c : calls) {
+        tenq::ChannelStatus = tenq::ChannelBit(5);
+        EXPECT_EQ(c.run(), ERR_FAILED) << c.call;
+        EXPECT_EQ(std::string(tenq::LastError), std::string(c.call) + ": std::bad_alloc");
+    }
 }

@@ -1,11 +1,12 @@
 // fake_port.h - a serial port behind the link's seam, for unit tests of the
 // link and the connection logic: scripted reads, recorded writes, and
-// injectable failures of open and write.
+// injectable failures of open and write (down to a write that throws).
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ class FakePort {
     int closes = 0;
     int purges = 0;
     int32_t read_rc = 0;
+    bool write_throws = false;  // as if memory ran out in the middle of a call
 
     std::vector<uint8_t> all_written() const
     {
@@ -101,6 +103,8 @@ class FakePort {
         *written = 0;
         if (*h < 0)
             return -32749;
+        if (f.write_throws)
+            throw std::bad_alloc();
         WriteResult r{0, -1};
         if (!f.write_results.empty()) {
             r = f.write_results.front();
