@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "testapp/saved_messages.h"
+#include "testapp/services_qt.h"
 #include "tests/testapp/form_fixture.h"
 
 namespace quillon_test {
@@ -88,6 +89,18 @@ TEST_F(ConfigPage, FreshFormFileAndSaveLoadSaveGivesTheSameFile)
     EXPECT_EQ(read_file(two), read_file(one));
     EXPECT_NE(read_file(one), read_file(path));
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ConfigPage, DialogsStartAtTheLastFileChosen)
+{
+    // Names come back from a dialog absolute, in the file system's encoding.
+    const std::string accented = "/home/ana/r\xC3\xA9glages/pin.cfg";
+    const std::pair<std::string, std::string> cases[] = {{"default.cfg", "./default.cfg"},
+                                                         {"/tmp/cfg/pin.cfg", "/tmp/cfg/pin.cfg"},
+                                                         {accented, accented}};
+    for (const auto &[name, start] : cases)
+        EXPECT_EQ(DialogStartPath({"title", name, "filter", "."}).toStdString(), start);
+    EXPECT_EQ(FileNameBytes(DialogStartPath({"", accented, "", "."})), accented);
 }
 
 TEST_F(ConfigPage, CancelWritesAndLoadsNothing)
