@@ -148,6 +148,17 @@ TEST_F(ConfigPage, LoadRunsOnlyTheLoopbackHandlerAndReplacesTheSavedMessages)
     EXPECT_STREQ(form.SavedWriteMessages[0].Msg, "0x01 0x04");
     EXPECT_EQ(form.SavedWriteMessages[0].Protocol, kISO9141);
     EXPECT_STREQ(form.SavedWriteMessages[1].Description, "");
+
+    // Only a file with a "MSG" line replaces them; a free slot's line counts,
+    // so a file saved without messages empties the list.
+    const std::pair<const char *, int> loads[] = {
+        {"CAN_DATA_RATE 500000\n", 1}, {"", 1}, {"MSG\n", 1}, {"MSG 0 0 0  \n", 0}};
+    for (const auto &[text, entries] : loads) {
+        std::ofstream(path) << text;
+        form.LoadConfig->click();
+        EXPECT_EQ(form.Write1Select->count(), entries) << text;
+        EXPECT_STREQ(form.SavedWriteMessages[0].Description, entries ? "new one" : "");
+    }
 }
 
 }  // namespace
