@@ -258,6 +258,10 @@ void TForm1::Write1DeleteClick()
     const int k = Write1Select->currentIndex();
     if (k < 0 || k >= Write1Select->count())
         return;
+    // Typing over the chosen entry leaves its index: what the box shows
+    // then names no entry, and nothing is removed.
+    if (Write1Select->currentText() != Write1Select->itemText(k))
+        return;
     Write1Select->removeItem(k);
     remove_slot(SavedWriteMessages, k);
 }
