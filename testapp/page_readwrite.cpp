@@ -188,12 +188,8 @@ void TForm1::SendWriteMessage(uint32_t protocol_index, std::string &msg, const s
     std::fill(&WriteMsgArray[1], &WriteMsgArray[std::max(count, 1u)], first);
     const uint32_t time_out = static_cast<uint32_t>(TextToLong(timeout));
 
-    if (!Bound(PassThruFunctionTable.PassThruWriteMsgs, "PassThruWriteMsgs"))
-        return;
-    int32_t status =
-        PassThruFunctionTable.PassThruWriteMsgs(channel, WriteMsgArray.get(), &count, time_out);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruWriteMsgs", status);
+    CallAndReport(PassThruFunctionTable.PassThruWriteMsgs, "PassThruWriteMsgs", channel,
+                  WriteMsgArray.get(), &count, time_out);
 }
 
 void TForm1::StressTestClick()
