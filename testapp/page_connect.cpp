@@ -9,14 +9,8 @@
 #include <QVBoxLayout>
 
 #include "testapp/form.h"
+#include "testapp/io_rules.h"
 #include "testapp/widgets.h"
-
-namespace {
-
-// CAN_FD_FRAME and CAN_FD_BRS: the "FD" boxes ask for both.
-constexpr uint32_t kFdFlags = CAN_FD_FRAME | CAN_FD_BRS;
-
-}  // namespace
 
 void TForm1::BuildConnectPage(QWidget *page)
 {

@@ -52,7 +52,7 @@ void clear_header(PASSTHRU_MSG &msg)
 
 void TForm1::BuildReadWritePage(QWidget *page)
 {
-    WriteMsgArray = std::make_unique<PASSTHRU_MSG[]>(kWriteMsgCount);
+    WriteMsgArray = std::make_unique<PASSTHRU_MSG[]>(kMaxWriteCount);
     StressMsgArray = std::make_unique<PASSTHRU_MSG[]>(kStressMsgCount);
 
     auto *layout = new QVBoxLayout(page);
