@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "orvane_maker.h"
+
 #ifndef DEVICE_SUFFIX
 #error "DEVICE_SUFFIX must be \"FD\" or \"IOT\""
 #endif
@@ -32,7 +34,7 @@ constexpr const char *kDeviceKey = "Vexlar-Orvane-" DEVICE_SUFFIX;
 constexpr const char *kDeviceName = "Orvane-" DEVICE_SUFFIX;
 constexpr const char *kVendorName = "Vexlar LLC";
 // A vendor slot whose Name starts with this word is ours ("Vexlar LLC").
-constexpr std::string_view kMaker = "Vexlar";
+constexpr std::string_view kMaker = kMakerWord;
 constexpr const char *kConfigApplication = "quillon";
 constexpr const char *kProtocolsSupported = "CAN,ISO15765,ISO9141,ISO14230";
 

@@ -62,6 +62,11 @@ uint32_t classify_failure(const char *path, const char *loader_text)
 void *load_library(const char *path, uint32_t *error)
 {
     *error = 0;
+    // An empty path names no file: dlopen would hand back the program itself.
+    if (path == nullptr || *path == '\0') {
+        *error = kLoadErrorNotFound;
+        return nullptr;
+    }
     void *handle = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (handle != nullptr)
         return handle;

@@ -19,7 +19,8 @@ constexpr uint32_t kLoadErrorBadFormat = 193;  // not an ELF library of this wor
 constexpr uint32_t kLoadErrorOther = 126;      // anything else
 
 // Loads the library at `path` (resolving every symbol now).  Null on
-// failure, with the error number in `*error`.  A library is never unloaded.
+// failure, with the error number in `*error`; an empty path is a file not
+// found.  A library is never unloaded.
 void *load_library(const char *path, uint32_t *error);
 
 // Address of the exported function `name`, or null.

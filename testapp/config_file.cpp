@@ -183,6 +183,7 @@ LoadedConfig parse_config(std::string_view file)
             line.remove_suffix(1);
 
         if (line.starts_with(kMessageKey)) {
+            loaded.has_message_lines = true;
             ConfigMessage m = read_message(line.substr(kMessageKey.size()));
             // A slot without a description is free: taking one would part
             // the list from the slots.

@@ -68,6 +68,9 @@ struct LoadedConfig {
     // turned back into blanks, texts cut to what a slot holds; at most
     // kConfigMessageSlots, further lines are ignored.
     std::vector<ConfigMessage> messages;
+    // The file holds at least one "MSG" line, a free slot's too: only then
+    // does it carry saved messages that replace the form's.
+    bool has_message_lines = false;
 };
 
 // Reads a file's bytes line by line as the application always has: each

@@ -153,8 +153,11 @@ void TForm1::LoadConfigClick()
         }
     }
 
-    // The list and the slots are replaced together, so entry k stays the
-    // description of slot k.
+    // A file without saved messages keeps the form's.  Otherwise the list
+    // and the slots are replaced together, so entry k stays the description
+    // of slot k.
+    if (!loaded.has_message_lines)
+        return;
     Write1Select->clear();
     SavedWriteMessages = {};
     for (size_t k = 0; k < loaded.messages.size(); ++k) {

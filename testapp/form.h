@@ -26,6 +26,7 @@
  *   - Library calls go through PassThruFunctionTable (form_state.h); test
  *     the entry with Bound(...) first, which tells the user when the loaded
  *     library lacks it.  Report a failing call with ShowPassThruError.
+ *     CallAndReport(...) does all three where that is the whole story.
  *   - Other messages go through ShowMessage (services.h: tests see them).
  *   - Parsing and formatting live in Qt-free units (message_text.h) with
  *     their own tests.  Texts cross between Qt and the library as Latin-1
@@ -99,6 +100,20 @@ class TForm1 : public QWidget, public FormState {
             return true;
         ReportMissingFunction(name);
         return false;
+    }
+
+    // Bound, the call of `entry` with `args`, and ShowPassThruError under
+    // `name` on a status other than 0.  The call's status, or nothing when
+    // the library lacks the function (the user has been told).
+    template <typename Function, typename... Args>
+    std::optional<int32_t> CallAndReport(Function entry, const char *name, Args... args)
+    {
+        if (!Bound(entry, name))
+            return std::nullopt;
+        int32_t status = entry(args...);
+        if (status != STATUS_NOERROR)
+            ShowPassThruError(name, status);
+        return status;
     }
 
     // Connects `signal` of `sender` to `handler`, showing an exception that

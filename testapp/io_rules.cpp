@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kFdBits = CAN_FD_FRAME | CAN_FD_BRS;
-
 // The seven K-line pins the list offers, in item order.
 constexpr uint32_t kKLinePins[] = {1, 7, 9, 11, 12, 13, 15};
 
@@ -37,11 +35,11 @@ FdRuleResult fd_rule(uint32_t fd_rate, uint32_t data_rate, bool fd_box_checked)
     FdRuleResult rule;
     if (fd_rate > data_rate) {
         if (fd_box_checked)
-            rule.set_bits = kFdBits;
+            rule.set_bits = kFdFlags;
     } else if (fd_rate == data_rate) {
         rule.clear_bits = CAN_FD_BRS;
     } else {
-        rule.clear_bits = kFdBits;
+        rule.clear_bits = kFdFlags;
         rule.uncheck_fd_box = true;
     }
     return rule;

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "j2534.h"
+
 // A configuration value typed into a field: strtol base 0 (0x hexadecimal,
 // leading 0 octal, else decimal) of at most 79 characters, as the 32-bit
 // word SET_CONFIG carries.
@@ -21,6 +23,10 @@ uint32_t config_value(std::string_view text);
 std::string decimal_text(uint32_t value);
 // "0x%02X": the pad value and the five-baud key words.
 std::string hex_byte_text(uint32_t value);
+
+// FD framing and bit-rate switching: an "FD" box asks a connect for both,
+// and a CAN group's "Set" switches them.
+constexpr uint32_t kFdFlags = CAN_FD_FRAME | CAN_FD_BRS;
 
 // What a CAN group's "Set" does to the FD bits once it has sent the rates.
 struct FdRuleResult {

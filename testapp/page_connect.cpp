@@ -9,14 +9,8 @@
 #include <QVBoxLayout>
 
 #include "testapp/form.h"
+#include "testapp/io_rules.h"
 #include "testapp/widgets.h"
-
-namespace {
-
-// CAN_FD_FRAME and CAN_FD_BRS: the "FD" boxes ask for both.
-constexpr uint32_t kFdFlags = CAN_FD_FRAME | CAN_FD_BRS;
-
-}  // namespace
 
 void TForm1::BuildConnectPage(QWidget *page)
 {
@@ -212,12 +206,8 @@ void TForm1::ConnectClick(int index)
             ISO9141TxFlags = ISO9141NoLLine->isChecked() ? ISO9141_NO_L_LINE_TX : 0;
         if (ProtocolList[index].has_connect_flags)
             ConnectFlagWord[index] = flags;
-        if (Bound(PassThruFunctionTable.PassThruConnect, "PassThruConnect")) {
-            int32_t status = PassThruFunctionTable.PassThruConnect(
-                OpenDeviceID, ProtocolList[index].protocol_id, flags, row.baud_rate, &channel);
-            if (status != STATUS_NOERROR)
-                ShowPassThruError("PassThruConnect", status);
-        }
+        CallAndReport(PassThruFunctionTable.PassThruConnect, "PassThruConnect", OpenDeviceID,
+                      ProtocolList[index].protocol_id, flags, row.baud_rate, &channel);
         // The boxes follow the user's choice, not the library's answer.
         for (QCheckBox *box : row.locked)
             box->setEnabled(false);
@@ -225,11 +215,7 @@ void TForm1::ConnectClick(int index)
             row.d2->setEnabled(true);
     } else {
         ReleaseRowsOfChannel(channel);
-        if (Bound(PassThruFunctionTable.PassThruDisconnect, "PassThruDisconnect")) {
-            int32_t status = PassThruFunctionTable.PassThruDisconnect(channel);
-            if (status != STATUS_NOERROR)
-                ShowPassThruError("PassThruDisconnect", status);
-        }
+        CallAndReport(PassThruFunctionTable.PassThruDisconnect, "PassThruDisconnect", channel);
         for (QCheckBox *box : row.locked)
             box->setEnabled(true);
         if (row.d2)

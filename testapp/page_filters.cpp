@@ -127,7 +127,7 @@ void TForm1::StartFilterRow(int protocol_index, int type_index, const std::strin
                             const std::string &pattern, const std::string &flow, int N)
 {
     std::optional<ProtocolItem> item = protocol_item(protocol_index);
-    if (!item || !Bound(PassThruFunctionTable.PassThruStartMsgFilter, "PassThruStartMsgFilter"))
+    if (!item)
         return;
     uint32_t tx_flags = tx_flags_of(protocol_index);
     // Three records of 4 KB each: on the heap, not the window thread's stack.
@@ -136,19 +136,15 @@ void TForm1::StartFilterRow(int protocol_index, int type_index, const std::strin
     build_message(msgs[1], item->protocol_id, tx_flags, pattern);
     build_message(msgs[2], item->protocol_id, tx_flags, flow);
     uint32_t filter_type = static_cast<uint32_t>(type_index + 1);  // no type selected sends 0
-    int32_t status = PassThruFunctionTable.PassThruStartMsgFilter(
-        ChannelIDWord[protocol_index], filter_type, &msgs[0], &msgs[1], &msgs[2], &FilterRowID[N]);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruStartMsgFilter", status);
+    CallAndReport(PassThruFunctionTable.PassThruStartMsgFilter, "PassThruStartMsgFilter",
+                  ChannelIDWord[protocol_index], filter_type, &msgs[0], &msgs[1], &msgs[2],
+                  &FilterRowID[N]);
 }
 
 void TForm1::StopFilterRow(int protocol_index, int N)
 {
-    if (!protocol_item(protocol_index) ||
-        !Bound(PassThruFunctionTable.PassThruStopMsgFilter, "PassThruStopMsgFilter"))
+    if (!protocol_item(protocol_index))
         return;
-    int32_t status =
-        PassThruFunctionTable.PassThruStopMsgFilter(ChannelIDWord[protocol_index], FilterRowID[N]);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruStopMsgFilter", status);
+    CallAndReport(PassThruFunctionTable.PassThruStopMsgFilter, "PassThruStopMsgFilter",
+                  ChannelIDWord[protocol_index], FilterRowID[N]);
 }

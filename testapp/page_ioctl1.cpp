@@ -362,32 +362,25 @@ void TForm1::CanGroupSet(CanBus bus)
 
 void TForm1::ListGet(uint32_t channel, const std::vector<ConfigField> &fields)
 {
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     std::vector<SCONFIG> items;
     for (const ConfigField &f : fields)
         items.push_back({f.parameter, 0});
     SCONFIG_LIST list = {static_cast<uint32_t>(items.size()), items.data()};
-    int32_t status = PassThruFunctionTable.PassThruIoctl(channel, GET_CONFIG, &list, nullptr);
-    if (status != STATUS_NOERROR) {
-        ShowPassThruError("PassThruIoctl", status);
+    if (CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", channel, GET_CONFIG,
+                      &list, nullptr) != STATUS_NOERROR)
         return;
-    }
     for (size_t i = 0; i < fields.size(); ++i)
         SetText(fields[i].field, decimal_text(items[i].Value));
 }
 
 void TForm1::ListSet(uint32_t channel, const std::vector<ConfigField> &fields)
 {
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     std::vector<SCONFIG> items;
     for (const ConfigField &f : fields)
         items.push_back({f.parameter, config_value(TextOf(f.field))});
     SCONFIG_LIST list = {static_cast<uint32_t>(items.size()), items.data()};
-    int32_t status = PassThruFunctionTable.PassThruIoctl(channel, SET_CONFIG, &list, nullptr);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruIoctl", status);
+    CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", channel, SET_CONFIG, &list,
+                  nullptr);
 }
 
 std::vector<TForm1::ConfigField> TForm1::ISOFields() const
@@ -482,39 +475,28 @@ void TForm1::SetJ1850VPWSetupClick()
 
 void TForm1::J1850PWMAddFunctionalMsgClick()
 {
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     uint8_t address =
         static_cast<uint8_t>(parse_long(TextOf(J1850PWMFunctionalMsg, kFieldBuffer), 0));
     SBYTE_ARRAY input = {1, &address};
-    int32_t status = PassThruFunctionTable.PassThruIoctl(
-        J1850PWMChannelID, ADD_TO_FUNCT_MSG_LOOKUP_TABLE, &input, nullptr);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruIoctl", status);
+    CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", J1850PWMChannelID,
+                  ADD_TO_FUNCT_MSG_LOOKUP_TABLE, &input, nullptr);
 }
 
 void TForm1::ISOFiveBaudClick()
 {
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     uint8_t address = static_cast<uint8_t>(parse_long(TextOf(ISONodeAddress, kFieldBuffer), 0));
     uint8_t key_words[2] = {};
     SBYTE_ARRAY input = {1, &address};
     SBYTE_ARRAY output = {2, key_words};
-    int32_t status =
-        PassThruFunctionTable.PassThruIoctl(ISOChoiceChannel(), FIVE_BAUD_INIT, &input, &output);
-    if (status != STATUS_NOERROR) {
-        ShowPassThruError("PassThruIoctl", status);
+    if (CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", ISOChoiceChannel(),
+                      FIVE_BAUD_INIT, &input, &output) != STATUS_NOERROR)
         return;
-    }
     SetText(KW1, hex_byte_text(key_words[0]));
     SetText(KW2, hex_byte_text(key_words[1]));
 }
 
 void TForm1::ISOFastInitClick()
 {
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     uint8_t address = static_cast<uint8_t>(parse_long(TextOf(ISONodeAddress, kFieldBuffer), 0));
     // A 4 KB record: on the heap, not the window thread's stack.
     auto msg = std::make_unique<PASSTHRU_MSG>();
@@ -523,10 +505,8 @@ void TForm1::ISOFastInitClick()
     const uint8_t request[] = {0xC1, 0x33, address, 0x81};
     std::copy(std::begin(request), std::end(request), msg->Data);
     // The library writes the ECU's reply into the same record; it is not shown.
-    int32_t status =
-        PassThruFunctionTable.PassThruIoctl(ISO14230ChannelID, FAST_INIT, msg.get(), msg.get());
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruIoctl", status);
+    CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", ISO14230ChannelID,
+                  FAST_INIT, msg.get(), msg.get());
 }
 
 void TForm1::ClearFilterClick()
@@ -566,13 +546,10 @@ void TForm1::SetOneOption(std::optional<uint32_t> channel, uint32_t parameter, u
         ShowMessage(none_message);
         return;
     }
-    if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
-        return;
     SCONFIG item = {parameter, value};
     SCONFIG_LIST list = {1, &item};
-    int32_t status = PassThruFunctionTable.PassThruIoctl(*channel, SET_CONFIG, &list, nullptr);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruIoctl", status);
+    CallAndReport(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl", *channel, SET_CONFIG, &list,
+                  nullptr);
 }
 
 void TForm1::LoopBackClick()

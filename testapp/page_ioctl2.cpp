@@ -11,16 +11,13 @@
 
 #include <memory>
 
+#include "orvane_maker.h"
 #include "testapp/form.h"
 #include "testapp/io_rules.h"
 #include "testapp/message_text.h"
 #include "testapp/widgets.h"
 
 namespace {
-
-// The maker word: an interface whose Vendor begins with it has the eight
-// vendor voltage channels.
-constexpr std::string_view kMakerWord = "Vexlar";
 
 // A reading word still holding this after a successful call was not
 // written: no input reads 4294967 V.
@@ -126,7 +123,8 @@ void TForm1::ADCReadClick()
 {
     if (!Bound(PassThruFunctionTable.PassThruIoctl, "PassThruIoctl"))
         return;
-    // No selected interface counts as another maker's.
+    // An interface whose Vendor begins with the maker word has the eight
+    // vendor channels; no selected interface counts as another maker's.
     if (SelectedVendor().starts_with(kMakerWord)) {
         for (uint32_t k = 0; k < 8; ++k)
             ReadVoltage(READ_CH1_VOLTAGE + k, ADC[k]);  // failures are silent

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "orvane_maker.h"
 #include "platform/dynamic_library.h"
 #include "testapp/form.h"
 #include "testapp/message_text.h"
@@ -16,9 +17,6 @@
 
 namespace {
 
-// The maker word: the USB serial-number step runs only for an interface
-// whose Vendor is exactly this (the installer writes "Vexlar LLC").
-constexpr const char *kMakerWord = "Vexlar";
 // Version texts are read into buffers of this size.
 constexpr size_t kVersionTextSize = 256;
 // At most this much of SerialNum is taken as a device name.
@@ -110,6 +108,8 @@ void TForm1::LoadLibraryButtonClick()
         return;
     const InterfaceEntry &entry = Interfaces[static_cast<size_t>(s)];
 
+    // Only for a Vendor of exactly the maker word (the installer writes
+    // "Vexlar LLC").
     if (entry.vendor == kMakerWord) {
         if (std::optional<std::string> serial = services.usb->serial_number())
             SetText(SerialNum, *serial);

@@ -115,25 +115,20 @@ void TForm1::StartPeriodicRow(int protocol_index, const std::string &interval,
                               const std::string &msg, int N)
 {
     std::optional<ProtocolItem> item = protocol_item(protocol_index);
-    if (!item || !Bound(PassThruFunctionTable.PassThruStartPeriodicMsg, "PassThruStartPeriodicMsg"))
+    if (!item)
         return;
     auto message = std::make_unique<PASSTHRU_MSG>();
     build_message(*message, item->protocol_id, tx_flags_of(protocol_index), msg);
     // A negative number arrives as its two's complement.
     uint32_t time_interval = static_cast<uint32_t>(TextToLong(interval));
-    int32_t status = PassThruFunctionTable.PassThruStartPeriodicMsg(
-        ChannelIDWord[protocol_index], message.get(), &PeriodicRowID[N], time_interval);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruStartPeriodicMsg", status);
+    CallAndReport(PassThruFunctionTable.PassThruStartPeriodicMsg, "PassThruStartPeriodicMsg",
+                  ChannelIDWord[protocol_index], message.get(), &PeriodicRowID[N], time_interval);
 }
 
 void TForm1::StopPeriodicRow(int protocol_index, int N)
 {
-    if (!protocol_item(protocol_index) ||
-        !Bound(PassThruFunctionTable.PassThruStopPeriodicMsg, "PassThruStopPeriodicMsg"))
+    if (!protocol_item(protocol_index))
         return;
-    int32_t status = PassThruFunctionTable.PassThruStopPeriodicMsg(ChannelIDWord[protocol_index],
-                                                                   PeriodicRowID[N]);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruStopPeriodicMsg", status);
+    CallAndReport(PassThruFunctionTable.PassThruStopPeriodicMsg, "PassThruStopPeriodicMsg",
+                  ChannelIDWord[protocol_index], PeriodicRowID[N]);
 }

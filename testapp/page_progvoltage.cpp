@@ -32,14 +32,9 @@ namespace {
 
 void set_voltage(TForm1 &form, uint32_t voltage)
 {
-    if (!form.Bound(form.PassThruFunctionTable.PassThruSetProgrammingVoltage,
-                    "PassThruSetProgrammingVoltage"))
-        return;
     uint32_t pin = static_cast<uint32_t>(TextToLong(TextOf(form.ProgPin)));
-    int32_t status =
-        form.PassThruFunctionTable.PassThruSetProgrammingVoltage(form.OpenDeviceID, pin, voltage);
-    if (status != STATUS_NOERROR)
-        form.ShowPassThruError("PassThruSetProgrammingVoltage", status);
+    form.CallAndReport(form.PassThruFunctionTable.PassThruSetProgrammingVoltage,
+                       "PassThruSetProgrammingVoltage", form.OpenDeviceID, pin, voltage);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ void clear_header(PASSTHRU_MSG &msg)
 
 void TForm1::BuildReadWritePage(QWidget *page)
 {
-    WriteMsgArray = std::make_unique<PASSTHRU_MSG[]>(kWriteMsgCount);
+    WriteMsgArray = std::make_unique<PASSTHRU_MSG[]>(kMaxWriteCount);
     StressMsgArray = std::make_unique<PASSTHRU_MSG[]>(kStressMsgCount);
 
     auto *layout = new QVBoxLayout(page);
@@ -188,12 +188,8 @@ void TForm1::SendWriteMessage(uint32_t protocol_index, std::string &msg, const s
     std::fill(&WriteMsgArray[1], &WriteMsgArray[std::max(count, 1u)], first);
     const uint32_t time_out = static_cast<uint32_t>(TextToLong(timeout));
 
-    if (!Bound(PassThruFunctionTable.PassThruWriteMsgs, "PassThruWriteMsgs"))
-        return;
-    int32_t status =
-        PassThruFunctionTable.PassThruWriteMsgs(channel, WriteMsgArray.get(), &count, time_out);
-    if (status != STATUS_NOERROR)
-        ShowPassThruError("PassThruWriteMsgs", status);
+    CallAndReport(PassThruFunctionTable.PassThruWriteMsgs, "PassThruWriteMsgs", channel,
+                  WriteMsgArray.get(), &count, time_out);
 }
 
 void TForm1::StressTestClick()
@@ -257,6 +253,10 @@ void TForm1::Write1DeleteClick()
 {
     const int k = Write1Select->currentIndex();
     if (k < 0 || k >= Write1Select->count())
+        return;
+    // Typing over the chosen entry leaves its index: what the box shows
+    // then names no entry, and nothing is removed.
+    if (Write1Select->currentText() != Write1Select->itemText(k))
         return;
     Write1Select->removeItem(k);
     remove_slot(SavedWriteMessages, k);

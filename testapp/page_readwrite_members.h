@@ -21,7 +21,7 @@ QPushButton *StressTest = nullptr;
 
 SavedWriteMessageSlots SavedWriteMessages{};
 // Rebuilt by every send and stress test; allocated once with the page.
-static constexpr uint32_t kWriteMsgCount = 900;
+// WriteMsgArray holds kMaxWriteCount records (write_rules.h).
 static constexpr uint32_t kStressMsgCount = 100;
 std::unique_ptr<PASSTHRU_MSG[]> WriteMsgArray;
 std::unique_ptr<PASSTHRU_MSG[]> StressMsgArray;

@@ -5,7 +5,7 @@
  * the USB reader needs hardware; the program passes the real ones
  * (services_qt.cpp), tests pass their own so that no handler ever blocks
  * on a window or waits for time to pass.  Texts are bytes, shown as
- * Latin-1.
+ * Latin-1; file names are bytes in the file system's encoding.
  */
 #pragma once
 

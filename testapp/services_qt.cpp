@@ -1,41 +1,34 @@
 // services_qt.cpp - message boxes, file dialogs, clock and USB reader of the
 // running program.
+#include "testapp/services_qt.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include "platform/ticks.h"
 #include "platform/usb_serial.h"
-#include "testapp/services.h"
+#include "testapp/widgets.h"
 
 namespace {
-
-QString latin1(const std::string &text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // "Config Files|*.cfg" becomes Qt's "Config Files (*.cfg)".
 QString qt_filter(const std::string &filter)
 {
-    QStringList parts = latin1(filter).split('|');
+    QStringList parts = Latin1(filter).split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
     return filters.join(";;");
 }
 
-QString start_path(const FileDialogRequest &request)
-{
-    QString folder = latin1(request.folder.empty() ? std::string(".") : request.folder);
-    return folder + "/" + latin1(request.file_name);
-}
-
 class DesktopMessageBoxes : public MessageBoxes {
   public:
     void show(const std::string &text, const std::string &caption) override
     {
-        QMessageBox box(QMessageBox::NoIcon, latin1(caption), latin1(text), QMessageBox::Ok,
+        QMessageBox box(QMessageBox::NoIcon, Latin1(caption), Latin1(text), QMessageBox::Ok,
                         QApplication::activeWindow());
         box.exec();
     }
@@ -46,13 +39,13 @@ class DesktopFileDialogs : public FileDialogs {
     std::optional<std::string> open_file(const FileDialogRequest &request) override
     {
         return result(QFileDialog::getOpenFileName(QApplication::activeWindow(),
-                                                   latin1(request.title), start_path(request),
+                                                   Latin1(request.title), DialogStartPath(request),
                                                    qt_filter(request.filter)));
     }
     std::optional<std::string> save_file(const FileDialogRequest &request) override
     {
         return result(QFileDialog::getSaveFileName(QApplication::activeWindow(),
-                                                   latin1(request.title), start_path(request),
+                                                   Latin1(request.title), DialogStartPath(request),
                                                    qt_filter(request.filter)));
     }
 
@@ -61,7 +54,7 @@ class DesktopFileDialogs : public FileDialogs {
     {
         if (name.isEmpty())
             return std::nullopt;
-        return name.toLocal8Bit().toStdString();
+        return FileNameBytes(name);
     }
 };
 
@@ -79,6 +72,24 @@ class FtdiSerialReader : public UsbSerialReader {
 };
 
 }  // namespace
+
+QString DialogStartPath(const FileDialogRequest &request)
+{
+    QString name = FileNameText(request.file_name);
+    if (QDir::isAbsolutePath(name))
+        return name;
+    return FileNameText(request.folder.empty() ? std::string(".") : request.folder) + "/" + name;
+}
+
+QString FileNameText(const std::string &name)
+{
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+std::string FileNameBytes(const QString &name)
+{
+    return QFile::encodeName(name).toStdString();
+}
 
 Services desktop_services()
 {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "testapp/saved_messages.h"
+#include "testapp/services_qt.h"
 #include "tests/testapp/form_fixture.h"
 
 namespace quillon_test {
@@ -90,6 +91,18 @@ TEST_F(ConfigPage, FreshFormFileAndSaveLoadSaveGivesTheSameFile)
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(ConfigPage, DialogsStartAtTheLastFileChosen)
+{
+    // Names come back from a dialog absolute, in the file system's encoding.
+    const std::string accented = "/home/ana/r\xC3\xA9glages/pin.cfg";
+    const std::pair<std::string, std::string> cases[] = {{"default.cfg", "./default.cfg"},
+                                                         {"/tmp/cfg/pin.cfg", "/tmp/cfg/pin.cfg"},
+                                                         {accented, accented}};
+    for (const auto &[name, start] : cases)
+        EXPECT_EQ(DialogStartPath({"title", name, "filter", "."}).toStdString(), start);
+    EXPECT_EQ(FileNameBytes(DialogStartPath({"", accented, "", "."})), accented);
+}
+
 TEST_F(ConfigPage, CancelWritesAndLoadsNothing)
 {
     TForm1 &form = make_form();
@@ -135,6 +148,17 @@ TEST_F(ConfigPage, LoadRunsOnlyTheLoopbackHandlerAndReplacesTheSavedMessages)
     EXPECT_STREQ(form.SavedWriteMessages[0].Msg, "0x01 0x04");
     EXPECT_EQ(form.SavedWriteMessages[0].Protocol, kISO9141);
     EXPECT_STREQ(form.SavedWriteMessages[1].Description, "");
+
+    // Only a file with a "MSG" line replaces them; a free slot's line counts,
+    // so a file saved without messages empties the list.
+    const std::pair<const char *, int> loads[] = {
+        {"CAN_DATA_RATE 500000\n", 1}, {"", 1}, {"MSG\n", 1}, {"MSG 0 0 0  \n", 0}};
+    for (const auto &[text, entries] : loads) {
+        std::ofstream(path) << text;
+        form.LoadConfig->click();
+        EXPECT_EQ(form.Write1Select->count(), entries) << text;
+        EXPECT_STREQ(form.SavedWriteMessages[0].Description, entries ? "new one" : "");
+    }
 }
 
 }  // namespace

@@ -36,14 +36,19 @@ TEST_F(LibraryPage, RegistryFailuresAndLaterLoadFailuresLockThePages)
 
     std::string not_elf = root() + "/notalibrary.so";
     std::ofstream(not_elf) << "this is text, not a shared object\n";
-    for (const std::string &path : {std::string("/nonexistent.so"), not_elf}) {
+    // An empty path (a FunctionLibrary missing or too long to read) loads
+    // nothing, not the program itself; a symbol left unresolved fails now.
+    const std::pair<std::string, const char *> loads[] = {{"/nonexistent.so", "(2)"},
+                                                          {not_elf, "(193)"},
+                                                          {"", "(2)"},
+                                                          {UNRESOLVED_SYMBOL_LIB, "(126)"}};
+    for (const auto &[path, code] : loads) {
         TForm1 &form = loaded_form();
         ASSERT_NE(form.LibraryHandle, nullptr);
         form.Interfaces[0].library = path;
         form.LoadLibraryButtonClick();
-        EXPECT_EQ(form.LibraryHandle, nullptr);
-        EXPECT_EQ(messages.shown.back().text,
-                  "Cannot load " + path + (path == not_elf ? "(193)" : "(2)"));
+        EXPECT_EQ(form.LibraryHandle, nullptr) << path;
+        EXPECT_EQ(messages.shown.back().text, "Cannot load " + path + code);
         EXPECT_FALSE(form.TabbedNotebook1->select_page(TForm1::kFilterPage));
     }
 }

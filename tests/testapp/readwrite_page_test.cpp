@@ -239,6 +239,11 @@ TEST_F(ReadWrite, SavedMessagesAndTheListStayInStep)
     choose(1);
     EXPECT_EQ(form.Write1Protocol->currentIndex(), kMSCAN);
     EXPECT_EQ(form.Write1Msg->text(), "3");
+    // Typed over, the chosen entry is not what the box shows: none is deleted.
+    list.setEditText("zzz");
+    form.Write1DeleteClick();
+    in_step(2);
+    EXPECT_EQ(list.itemText(1), "C");
 
     // A long text is cut before the number that would not fit.
     std::string numbers;

@@ -34,14 +34,22 @@ TEST_F(Rows, RowsBuildTheirRecordsOrDoNothingWithoutProtocol)
 
     form.FilterRows[0].Protocol->setCurrentIndex(kCAN);
     form.FilterRows[8].Protocol->setCurrentIndex(kISO9141);
+    form.FilterRows[9].Protocol->setCurrentIndex(kISO9141);
+    form.FilterRows[9].Type->setCurrentIndex(1);  // BLOCK
+    form.FilterRows[9].Flow->setText("1 2");
     form.ISO15765ExtendedAddress->setChecked(true);
     form.ISO9141NoLLine->setChecked(true);
     form.ISO15765Connect->setChecked(true);
     form.ISO9141Connect->setChecked(true);
-    for (int row : {1, 0, 6, 8})
+    for (int row : {1, 0, 6, 8, 9})
         form.FilterRows[row].Active->setChecked(true);
     std::vector<FakeCall> starts = lib.of("PassThruStartMsgFilter");
-    ASSERT_EQ(starts.size(), 4u);
+    ASSERT_EQ(starts.size(), 5u);
+    // Every filter type gets its flow-control record, an empty one too.
+    for (const FakeCall &start : starts)
+        EXPECT_NE(start.ptr[2], nullptr) << start.args[1];
+    EXPECT_EQ(starts[4].args, (std::vector<uint32_t>{ISO9141, BLOCK_FILTER}));
+    EXPECT_EQ(data_of(starts[4].msgs[2]), (Bytes{1, 2}));
     EXPECT_EQ(starts[0].args, (std::vector<uint32_t>{ISO15765, FLOW_CONTROL_FILTER}));
     const Bytes expected[3] = {{0, 0, 7, 0xFF}, {0, 0, 7, 0xE8}, {0, 0, 7, 0xE0}};
     for (int i = 0; i < 3; ++i)
