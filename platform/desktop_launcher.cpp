@@ -141,7 +141,7 @@ bool write_as_home_owner(const std::string &folder, const std::string &file,
 {
     const std::string home = environment("HOME");
     const std::vector<std::string> home_names = path_names(home), names = path_names(folder);
-    if (home.empty() || names.size() < home_names.size() ||
+    if (!home.starts_with('/') || !folder.starts_with('/') || names.size() < home_names.size() ||
         !std::equal(home_names.begin(), home_names.end(), names.begin()) ||
         std::find(names.begin() + static_cast<std::ptrdiff_t>(home_names.size()), names.end(),
                   "..") != names.end() ||
