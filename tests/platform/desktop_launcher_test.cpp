@@ -1,6 +1,7 @@
 // desktop_launcher_test.cpp - where the desktop is, and the launcher that
 // root writes for the owner of the home folder.
 #include "platform/desktop_launcher.h"
+#include "tests/platform/temp_folder.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -17,21 +18,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DesktopLauncherTest : public testing::Test {
+class DesktopLauncherTest : public TempFolderTest {
   protected:
     void SetUp() override
     {
-        char name[] = "/tmp/desktop_launcher_test.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        base_ = name;
+        TempFolderTest::SetUp();
         home_ = base_ + "/home";
         for (const char *variable : {"XDG_DESKTOP_DIR", "XDG_CONFIG_HOME"})
             unsetenv(variable);
         setenv("HOME", home_.c_str(), 1);
     }
-    void TearDown() override { fs::remove_all(base_); }
 
-    std::string base_, home_;
+    std::string home_;
 };
 
 TEST_F(DesktopLauncherTest, DesktopFolder)

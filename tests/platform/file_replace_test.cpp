@@ -1,9 +1,9 @@
 // file_replace_test.cpp - the temporaries of replacements: a live writer's
 // stays, those of killed writers go, nothing else beside them is touched.
 #include "platform/file_replace.h"
+#include "tests/platform/temp_folder.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,15 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileReplaceTest : public testing::Test {
+class FileReplaceTest : public TempFolderTest {
   protected:
     void SetUp() override
     {
-        char name[] = "/tmp/file_replace_test.XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
+        TempFolderTest::SetUp();
+        dir_ = base_;
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::set<std::string> names() const
     {
