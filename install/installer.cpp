@@ -51,6 +51,10 @@ constexpr const char *kLauncherComment = "J2534";
 constexpr bool kBits64 = sizeof(void *) == 8;
 constexpr const char *kLib0404Registered = kBits64 ? kLib0404Bits64 : kLib0404Bits32;
 
+// The libraries the registry entries name, which the installation is not
+// complete without.
+const char *const kRegisteredLibraries[] = {kLib0404Registered, kLibOldApi};
+
 constexpr unsigned kLibraryMode = 0644;
 constexpr unsigned kProgramMode = 0755;
 
@@ -319,12 +323,28 @@ bool install_program()
     return true;
 }
 
+// A copy that failed where no file stood lets the installation go on, but
+// an entry naming a library that is not there cannot work.
+bool registered_libraries_present()
+{
+    bool present = true;
+    for (const char *library : kRegisteredLibraries) {
+        std::string path = system_folder() + '/' + library;
+        if (!path_exists(path)) {
+            std::printf("ERROR: Installation not complete: %s is missing\n", path.c_str());
+            present = false;
+        }
+    }
+    return present;
+}
+
 int install()
 {
     share_created_files();
+    make_root_absolute();
     // Refused before anything is written, rather than registering a path
     // that readers cut short.
-    for (const char *library : {kLib0404Registered, kLibOldApi}) {
+    for (const char *library : kRegisteredLibraries) {
         std::string path = system_folder() + '/' + library;
         if (path.size() > kMaxFunctionLibrary) {
             std::printf("ERROR: Library path longer than %zu characters: %s\n", kMaxFunctionLibrary,
@@ -335,7 +355,8 @@ int install()
     // The 04.04 layout names the vendor key only in its Vendor failure line,
     // by the name the older layout's search starts from.
     const std::string vendor_key = "Vendor1-Device1";
-    if (!register_0404(vendor_key) || !register_older(vendor_key) || !install_program())
+    if (!register_0404(vendor_key) || !register_older(vendor_key) || !install_program() ||
+        !registered_libraries_present())
         return -1;
     std::puts("Installation complete");
     return 0;

@@ -16,6 +16,12 @@ namespace platform {
 // $ORVANE_ROOT joined with `relative` (which must not start with '/').
 std::string root_path(std::string_view relative);
 
+// Put the current folder in front of a relative ORVANE_ROOT, once at the
+// start of a program that writes paths for others (registry values, a
+// launcher): those must not depend on where their readers run.  The root
+// may not exist yet, so links are not resolved.
+void make_root_absolute();
+
 // Path of COM port number `port`: $ORVANE_ROOT/etc/passthru/ports/COM<port>.
 std::string com_port_path(uint32_t port);
 

@@ -126,6 +126,10 @@ class InstallerTest : public testing::TestWithParam<Installer> {
     std::string lib(const std::string &file) { return root_ + "/usr/local/lib/" + file; }
     std::string sys(const std::string &file) { return root_ + "/usr/local/lib/passthru/" + file; }
     std::string launcher() { return home_ + "/Desktop/quillon.desktop"; }
+    std::string missing(const std::string &file)
+    {
+        return "ERROR: Installation not complete: " + sys(file) + " is missing";
+    }
 
     Lines fresh_lines(const std::string &suffix)
     {
@@ -208,6 +212,7 @@ TEST_P(InstallerTest, FreshInstallThenReinstallKeepsHandAddedValues)
     dlclose(handle);
 
     const std::string desktop = read_file(launcher());
+    EXPECT_EQ(mode_of(launcher()), 0755u);
     EXPECT_NE(desktop.find("\nExec=env \"ORVANE_ROOT=" + root_ + "\" \"" + program + "\"\n"),
               std::string::npos)
         << desktop;
@@ -262,6 +267,10 @@ TEST_F(InstallerFailureTest, VendorSlotSearch)
          2,
          "Name key not found under Vendor2"},
         {"ours after another's", {{1, other}, {2, "Name=\"Vexlar LLC\"\n"}}, 2, "Found Vexlar"},
+        {"seven others",
+         {all_others.begin(), all_others.find(8)},
+         8,
+         "Creating " + kSupport + "->Vendor8 key"},
         {"all eight others", all_others, 0,
          "ERROR: No free vendor key: Vendor1 to Vendor8 under " + kSupport +
              " belong to other vendors"},
@@ -303,6 +312,12 @@ TEST_F(InstallerFailureTest, FailurePaths)
         EXPECT_FALSE(fs::exists(registry + "/Software/PassThruSupport"));
     };
     const Lines press = {"Press any key..."};
+    // Library copies that fail where no file stood: those whose line holds `part`.
+    const auto copies_fail = [](Lines &l, const std::string &part) {
+        for (std::string &line : l)
+            if (line.starts_with("Copied lib") && line.find(part) != line.npos)
+                line = "ERROR: Could not copy " + line.substr(7) + ".";
+    };
     const struct {
         const char *what;
         std::function<void()> prepare;
@@ -318,7 +333,11 @@ TEST_F(InstallerFailureTest, FailurePaths)
                   "ERROR: Could not copy libtenqv232.so to " + lib("libtenqv232.so") + ".",
                   "ERROR: Close all programs and retry", press[0]};
          },
-         255, no_older_layout},
+         255,
+         [&] {
+             no_older_layout();  // nor a temporary left of the failed copy
+             EXPECT_EQ(std::distance(fs::directory_iterator(lib("")), {}), 1);
+         }},
         {"a value that cannot be written",
          [&] {
              fs::create_directories(registry +
@@ -368,8 +387,35 @@ TEST_F(InstallerFailureTest, FailurePaths)
          "", [&](Lines &l) { l.end()[-3] = "ERROR: Cannot add Desktop Shortcut " + launcher(); }, 0,
          [] {}},
         {"XDG_DESKTOP_DIR names the desktop", [] {},
-         "HOME=/nonexistent XDG_DESKTOP_DIR=" + (base_ / "desk/top").string(), [](Lines &) {}, 0,
-         [&] { EXPECT_TRUE(fs::exists(base_ / "desk/top/quillon.desktop")); }},
+         "HOME=" + sh_quoted(home_) + " XDG_DESKTOP_DIR=" + sh_quoted(home_ + "/desk/top"),
+         [](Lines &) {}, 0, [&] { EXPECT_TRUE(fs::exists(home_ + "/desk/top/quillon.desktop")); }},
+        {"a set without the registered 04.04 library",
+         [&] { fs::rename(set_ / kOwnLib, base_ / kOwnLib); }, "",
+         [&](Lines &l) {
+             copies_fail(l, kOwnLib + " to");
+             l.end()[-2] = missing(kOwnLib);
+         },
+         255, [&] { fs::rename(base_ / kOwnLib, set_ / kOwnLib); }},
+        {"a library folder that cannot be made",
+         [&] {
+             fs::create_directories(lib(""));
+             std::ofstream(lib("passthru")) << "a file\n";
+         },
+         "",
+         [&](Lines &l) {
+             copies_fail(l, "/passthru/");
+             l.end()[-2] = missing(kOwnLib);
+             l.insert(l.end() - 1, missing("libtenq32.so"));
+         },
+         255, [] {}},
+        {"a relative ORVANE_ROOT", [&] { root_ = (set_ / "relroot").string(); },
+         "HOME=" + sh_quoted(home_) + " ORVANE_ROOT=relroot", [](Lines &) {}, 0,
+         [&] {
+             EXPECT_EQ(values("Software/PassThruSupport.04.04/Vexlar-Orvane-FD"),
+                       device_values("FD"));
+             EXPECT_NE(read_file(launcher()).find("Exec=env ORVANE_ROOT=" + root_ + " "),
+                       std::string::npos);
+         }},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
