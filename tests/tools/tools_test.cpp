@@ -21,7 +21,6 @@
 #include "tests/tools/tool_process.h"
 
 using namespace std::chrono_literals;
-using orvane::sim::Frame;
 using orvane::sim::SdCard;
 using orvane::sim::Simulator;
 using tools_test::Output;
@@ -229,6 +228,7 @@ TEST_F(ToolsTest, TrabeWritesAFileSundrelListsTheWholeCardFennickReportsAFailedW
 
 TEST_F(ToolsTest, SundrelShowsControlCharactersOfNamesAsQuestionMarksOnlyOnATerminal)
 {
+    using namespace orvane::sim;
     std::string c0 = "\x7f", c1, kept = "A.LOG ~\xa0\xff";
     for (char c = 1; c < 0x20; ++c)
         c0 += c;
@@ -238,38 +238,29 @@ TEST_F(ToolsTest, SundrelShowsControlCharactersOfNamesAsQuestionMarksOnlyOnATerm
     // simulated card refuses: the listing's steps are answered here.
     const Lines names = {c0, c1 + kept};
     size_t next = 0;
-    const auto entry = [&](uint8_t op) {
-        Frame f(orvane::sim::JMSG_ADAPTER, op, orvane::sim::JMSG_TYPE_DIR);
-        if (next < names.size()) {
-            f.data.assign(orvane::sim::kDirEntryHeader, 0);
-            f.data.insert(f.data.end(), names[next].begin(), names[next].end());
-            f.data.push_back(0);
-        }
-        return f;
-    };
     Simulator &adapter = start_adapter(12345, {});
-    for (const uint8_t op : {orvane::sim::JMSG_DEV_OPEN, orvane::sim::JMSG_DEV_READ}) {
-        adapter.set_handler(orvane::sim::JMSG_ADAPTER, op, orvane::sim::JMSG_TYPE_DIR,
-                            [&, op](const Frame &, orvane::sim::Context &ctx) {
-                                next = op == orvane::sim::JMSG_DEV_OPEN ? 0 : next + 1;
-                                ctx.reply(entry(op));
-                            });
+    for (const uint8_t op : {JMSG_DEV_OPEN, JMSG_DEV_READ}) {
+        adapter.set_handler(JMSG_ADAPTER, op, JMSG_TYPE_DIR, [&, op](const Frame &, Context &ctx) {
+            next = op == JMSG_DEV_OPEN ? 0 : next + 1;
+            Frame f(JMSG_ADAPTER, op, JMSG_TYPE_DIR);
+            if (next < names.size()) {  // no data: the end of the list
+                f.data.assign(kDirEntryHeader, 0);
+                f.data.insert(f.data.end(), names[next].begin(), names[next].end());
+                f.data.push_back(0);
+            }
+            ctx.reply(f);
+        });
     }
-    const std::string listed = ", \nDirectory read SUCCESSFULLY\n";
-    const std::string masked = std::string(32, '?');
-    const struct {
-        Output output;
-        std::string expected;
-    } cases[] = {
-        {Output::pipe, c0 + "," + c1 + kept + "," + listed},
-        {Output::terminal, masked + "," + masked + kept + "," + listed},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.output == Output::pipe ? "pipe" : "terminal");
-        auto p = start(SUNDREL, {"*"}, c.output);
+    const std::string listed = ", \nDirectory read SUCCESSFULLY\n", masked(32, '?');
+    for (const auto &[output, expected] : {
+             std::pair{Output::pipe, c0 + "," + c1 + kept + "," + listed},
+             std::pair{Output::terminal, masked + "," + masked + kept + "," + listed},
+         }) {
+        SCOPED_TRACE(output == Output::pipe ? "pipe" : "terminal");
+        auto p = start(SUNDREL, {"*"}, output);
         p->close_input();
         EXPECT_EQ(p->wait(kToolTime), 0);
-        EXPECT_EQ(p->output(), c.expected);
+        EXPECT_EQ(p->output(), expected);
     }
 }
 
@@ -306,11 +297,10 @@ TEST_F(ToolsTest, PelmarkCollectsIntoTheNextCopyAndTheCombinedLog)
 
 TEST_F(ToolsTest, PelmarkShowsEachStepWhileTheAdapterIsStillAtIt)
 {
-    // The adapter holds a frame of each step until the step's text has come
-    // through the pipe: a text left in the tool's buffer would only come out
-    // with the next prompt.
-    // Held replies are awaited for 15 s; the search's probes, which wait
-    // far less, are let through.
+    // The adapter holds a frame of each step (one whose reply the library
+    // awaits for 15 s, not a probe of the search) until the step's text has
+    // come through the pipe: a text left in the tool's buffer would only
+    // come out with the next prompt.
     using namespace orvane::sim;
     const struct {
         std::function<bool(const Frame &)> starts;
@@ -357,33 +347,25 @@ TEST_F(ToolsTest, PelmarkShowsEachStepWhileTheAdapterIsStillAtIt)
 
 TEST_F(ToolsTest, PelmarkCollectsFromAdaptersSwappedBetweenCycles)
 {
-    const struct {
-        uint32_t serial;
-        std::string card_name;
-        Bytes bytes;
-    } adapters[] = {
-        {12345, "DATA.LOG", pattern(700, 2)},
-        {67890, "DATA.LOG", pattern(300, 9)},
-        {24680, "Data.log", pattern(100, 4)},  // the card lists the name as it was written
-    };
+    Simulator &first = start_adapter(12345, {{"DATA.LOG", pattern(700, 2)}});
     auto p = start(PELMARK, {"DATA.LOG"});
     ASSERT_TRUE(p->read_until(kPrompt, kToolTime));
-    Bytes combined;
-    for (const auto &a : adapters) {
-        Simulator &adapter = start_adapter(a.serial, {{a.card_name, a.bytes}});
-        p->write("\n");
-        ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
-        adapter.stop();
-        combined = combined + a.bytes;
-    }
+    p->write("\n");
+    ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
+    first.stop();
+    Simulator &second = start_adapter(67890, {{"DATA.LOG", pattern(300, 9)}});
+    p->write("\n");
+    ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
+    second.stop();
+    start_adapter(24680, {{"Data.log", pattern(100, 4)}});  // listed as it was written
+    p->write("\n");
+    ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
     p->write("quit\n");
     EXPECT_EQ(p->wait(kToolTime), 0);
-    for (const auto &a : adapters) {
-        char folder[16];
-        std::snprintf(folder, sizeof folder, "%08u", static_cast<unsigned>(a.serial));
-        EXPECT_EQ(file_bytes(work_ / folder / "000000_DATA.LOG"), a.bytes) << folder;
-    }
-    EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), combined);
+    EXPECT_EQ(file_bytes(work_ / "00012345" / "000000_DATA.LOG"), pattern(700, 2));
+    EXPECT_EQ(file_bytes(work_ / "00067890" / "000000_DATA.LOG"), pattern(300, 9));
+    EXPECT_EQ(file_bytes(work_ / "00024680" / "000000_DATA.LOG"), pattern(100, 4));
+    EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), pattern(700, 2) + pattern(300, 9) + pattern(100, 4));
 }
 
 TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
