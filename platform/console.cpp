@@ -113,10 +113,15 @@ int console_wait_key()
     return n == 1 ? key : -1;
 }
 
+bool console_output_is_terminal()
+{
+    return isatty(STDOUT_FILENO) != 0;
+}
+
 void console_clear()
 {
     std::fflush(stdout);
-    if (!isatty(STDOUT_FILENO))
+    if (!console_output_is_terminal())
         return;
     // Cursor home, then erase the whole screen.
     std::fputs("\x1b[H\x1b[2J", stdout);

@@ -1,5 +1,6 @@
 /*
- * console.h - key waits and screen clearing for the console tools.
+ * console.h - key waits, screen clearing and the terminal test of standard
+ * output for the console tools.
  *
  * On a terminal, the first key test or wait switches standard input to
  * single keys without echo; the terminal's settings come back at every exit
@@ -21,6 +22,10 @@ bool console_key_waiting();
 // Blocks, without using the processor, until a key press is waiting, and
 // takes it without echo.  Returns the key's byte, or -1 at end of input.
 int console_wait_key();
+
+// True when standard output is a terminal, where control characters act on
+// the screen instead of being shown.
+bool console_output_is_terminal();
 
 // Clears the screen when standard output is a terminal; output that goes
 // to a file or pipe gets no control characters.

@@ -20,6 +20,7 @@
 
 #include "j2534.h"
 #include "platform/console.h"
+#include "tools/dir_list.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ namespace {
 constexpr size_t kNameBuffer = 128;
 // "./%08d/%06d_" takes 18 characters of the copy name's buffer.
 constexpr size_t kLogNameMax = kNameBuffer - 1 - 18;
-// The card's listing never passes this (terminator included).
-constexpr size_t kDirListSize = 4096;
 constexpr size_t kCopyPiece = 512;
 constexpr int kSequenceMax = 999999;
 
@@ -45,6 +44,14 @@ int read_char()
 {
     std::fflush(stdout);
     return std::getchar();
+}
+
+// A step's text has no line break, so it is flushed at once: the step may
+// take minutes on the link, and the user should see what it is waiting for.
+void show_progress(const char *text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
 }
 
 void press_enter(const char *message)
@@ -149,9 +156,13 @@ bool append_copy(const char *copy, const char *combined)
 // Copies the log file off the card, appends it and deletes it on the card.
 void collect(const char *serial_folder, const char *log_name, const char *typed_name)
 {
-    std::fputs("Reading file from SD-Card...", stdout);
+    show_progress("Reading file from SD-Card...");
     std::error_code ec;
     std::filesystem::create_directory(serial_folder, ec);  // an existing one is fine
+    if (ec) {
+        std::printf("ERROR: Cannot create ./%s: %s\n", serial_folder, ec.message().c_str());
+        return;  // the adapter is skipped, its card untouched
+    }
     char copy[kNameBuffer];
     if (!reserve_copy_name(serial_folder, log_name, copy))
         return;  // the adapter is skipped, its card untouched
@@ -163,12 +174,12 @@ void collect(const char *serial_folder, const char *log_name, const char *typed_
         press_enter("ERROR: File on SD-Card not deleted!\nPress enter to continue...");
         return;
     }
-    std::fputs("Appending data to combined log file...", stdout);
+    show_progress("Appending data to combined log file...");
     if (!append_copy(copy, log_name)) {
         press_enter("ERROR: File on SD-Card not deleted!\nPress enter to continue...");
         return;
     }
-    std::fputs("Deleting file on SD-Card...", stdout);
+    show_progress("Deleting file on SD-Card...");
     if (PassThruDeleteFile(typed_name, 0) != STATUS_NOERROR) {
         std::printf("ERROR: %s on SD-Card not deleted!\nPress enter to continue...", log_name);
         read_char();
@@ -205,7 +216,7 @@ int main(int argc, char **argv)
         if (read_char() != '\n')
             return 0;
         platform::console_clear();
-        std::fputs("Connecting to Orvane...", stdout);
+        show_progress("Connecting to Orvane...");
 
         uint32_t device = 0;
         const int32_t opened = PassThruOpen(nullptr, &device);

@@ -4,11 +4,22 @@
 #include <cstdio>
 
 #include "j2534.h"
+#include "platform/console.h"
+#include "tools/dir_list.h"
 
 namespace {
 
-// The library's listing never passes this, terminator included.
-constexpr size_t kDirListSize = 4096;
+// A card written on another computer may name its files with any bytes.
+// On a terminal, C0 and C1 control characters and DEL would act instead of
+// showing (retitle the window, clear the screen), so they show as '?'.
+void mask_control_characters(char *text)
+{
+    for (; *text != '\0'; ++text) {
+        const auto c = static_cast<unsigned char>(*text);
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F))
+            *text = '?';
+    }
+}
 
 }  // namespace
 
@@ -24,6 +35,8 @@ int main(int argc, char **argv)
         std::printf("ERROR: Status=%d\n", static_cast<int>(status));
         return -1;
     }
+    if (platform::console_output_is_terminal())
+        mask_control_characters(list);  // a file or pipe gets the names byte for byte
     std::printf("%s, \nDirectory read SUCCESSFULLY\n", list);
     return 0;
 }

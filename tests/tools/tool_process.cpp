@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char **environ;
@@ -36,11 +38,23 @@ int remaining_ms(Clock::time_point deadline)
 }  // namespace
 
 ToolProcess::ToolProcess(const std::string &program, const std::vector<std::string> &args,
-                         const std::string &cwd)
+                         const std::string &cwd, Output output)
 {
     std::signal(SIGPIPE, SIG_IGN);  // a tool that outlives its input must see EPIPE
+    std::signal(SIGXFSZ, SIG_IGN);  // and one past its file-size limit EFBIG
     int in[2], out[2];
-    check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0, "pipe2");
+    check(::pipe2(in, O_CLOEXEC) == 0, "pipe2");
+    if (output == Output::pipe) {
+        check(::pipe2(out, O_CLOEXEC) == 0, "pipe2");
+    } else {
+        out[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        check(out[0] >= 0 && ::grantpt(out[0]) == 0 && ::unlockpt(out[0]) == 0, "posix_openpt");
+        out[1] = ::open(::ptsname(out[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios raw{};
+        check(out[1] >= 0 && ::tcgetattr(out[1], &raw) == 0, "open the terminal");
+        ::cfmakeraw(&raw);
+        check(::tcsetattr(out[1], TCSANOW, &raw) == 0, "tcsetattr");
+    }
     std::vector<std::string> text;
     if (*TOOL_EMULATOR)
         text.push_back(TOOL_EMULATOR);
@@ -134,6 +148,12 @@ bool ToolProcess::running()
     return pid_ > 0 &&
            ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
            info.si_pid == 0;
+}
+
+void ToolProcess::limit_file_size(size_t bytes)
+{
+    const rlimit limit = {static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    check(::prlimit(pid_, RLIMIT_FSIZE, &limit, nullptr) == 0, "prlimit");
 }
 
 long ToolProcess::cpu_ticks() const

@@ -1,9 +1,12 @@
-// tool_process.h - a console tool as a child process with pipes on its
-// standard input and output; under the tests' emulator when there is one.
-// Standard error is the test's own, so sanitizer reports reach the log.
+// tool_process.h - a console tool as a child process with a pipe on its
+// standard input and a pipe or a terminal on its output; under the tests'
+// emulator when there is one.  Standard error is the test's own, so
+// sanitizer reports reach the log.
 #pragma once
 
 #include <sys/types.h>
+
+#include <cstddef>
 
 #include <chrono>
 #include <string>
@@ -12,10 +15,14 @@
 
 namespace tools_test {
 
+// A terminal output is a pseudo-terminal in raw mode: the tool sees a
+// terminal, the test reads its bytes unchanged.
+enum class Output { pipe, terminal };
+
 class ToolProcess {
   public:
     ToolProcess(const std::string &program, const std::vector<std::string> &args,
-                const std::string &cwd);
+                const std::string &cwd, Output output = Output::pipe);
     ~ToolProcess();
     ToolProcess(const ToolProcess &) = delete;
     ToolProcess &operator=(const ToolProcess &) = delete;
@@ -29,6 +36,9 @@ class ToolProcess {
     // 1000 + the signal number, or -1 when it did not end in time.
     int wait(std::chrono::milliseconds timeout);
     bool running();
+    // Files the tool writes cannot grow past `bytes`: a write beyond fails
+    // with EFBIG.  Call it before the input that makes the tool write.
+    void limit_file_size(size_t bytes);
     long cpu_ticks() const;  // processor time used so far, in clock ticks
     const std::string &output() const { return output_; }
     std::vector<std::string> lines() const;  // a last line without break too

@@ -6,20 +6,24 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "sim/sd_card.h"
+#include "sim/sd_directory.h"
 #include "sim/sim_fixture.h"
 #include "tests/tools/tool_process.h"
 
 using namespace std::chrono_literals;
 using orvane::sim::SdCard;
 using orvane::sim::Simulator;
+using tools_test::Output;
 using tools_test::ToolProcess;
 using Lines = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
@@ -71,9 +75,10 @@ class ToolsTest : public orvane::sim::SimFixture {
         fs::create_directory(work_);
     }
 
-    std::unique_ptr<ToolProcess> start(const std::string &tool, const Lines &args)
+    std::unique_ptr<ToolProcess> start(const std::string &tool, const Lines &args,
+                                       Output output = Output::pipe)
     {
-        return std::make_unique<ToolProcess>(tool, args, work_.string());
+        return std::make_unique<ToolProcess>(tool, args, work_.string(), output);
     }
 
     // Runs a tool to its end with `input` and then the end of input.
@@ -102,11 +107,13 @@ class ToolsTest : public orvane::sim::SimFixture {
         return {status, p->lines()};
     }
 
-    Simulator &start_adapter(uint32_t serial,
-                             const std::vector<std::pair<std::string, Bytes>> &files)
+    Simulator &
+    start_adapter(uint32_t serial, const std::vector<std::pair<std::string, Bytes>> &files,
+                  std::function<void(const orvane::sim::LoggedFrame &)> on_received = nullptr)
     {
         orvane::sim::Options options;
         options.serial_number = serial;
+        options.on_received = std::move(on_received);
         Simulator &s = start_sim(7, options);
         s.with_sd_card([&](SdCard &card) {
             for (const auto &[name, bytes] : files)
@@ -219,6 +226,44 @@ TEST_F(ToolsTest, TrabeWritesAFileSundrelListsTheWholeCardFennickReportsAFailedW
     EXPECT_EQ(card_file(adapter, "TRABE.BIN"), pattern(5000, 11));
 }
 
+TEST_F(ToolsTest, SundrelShowsControlCharactersOfNamesAsQuestionMarksOnlyOnATerminal)
+{
+    using namespace orvane::sim;
+    std::string c0 = "\x7f", c1, kept = "A.LOG ~\xa0\xff";
+    for (char c = 1; c < 0x20; ++c)
+        c0 += c;
+    for (int c = 0x80; c < 0xa0; ++c)
+        c1 += static_cast<char>(c);
+    // A card written elsewhere may name its files with any bytes, which the
+    // simulated card refuses: the listing's steps are answered here.
+    const Lines names = {c0, c1 + kept};
+    size_t next = 0;
+    Simulator &adapter = start_adapter(12345, {});
+    for (const uint8_t op : {JMSG_DEV_OPEN, JMSG_DEV_READ}) {
+        adapter.set_handler(JMSG_ADAPTER, op, JMSG_TYPE_DIR, [&, op](const Frame &, Context &ctx) {
+            next = op == JMSG_DEV_OPEN ? 0 : next + 1;
+            Frame f(JMSG_ADAPTER, op, JMSG_TYPE_DIR);
+            if (next < names.size()) {  // no data: the end of the list
+                f.data.assign(kDirEntryHeader, 0);
+                f.data.insert(f.data.end(), names[next].begin(), names[next].end());
+                f.data.push_back(0);
+            }
+            ctx.reply(f);
+        });
+    }
+    const std::string listed = ", \nDirectory read SUCCESSFULLY\n", masked(32, '?');
+    for (const auto &[output, expected] : {
+             std::pair{Output::pipe, c0 + "," + c1 + kept + "," + listed},
+             std::pair{Output::terminal, masked + "," + masked + kept + "," + listed},
+         }) {
+        SCOPED_TRACE(output == Output::pipe ? "pipe" : "terminal");
+        auto p = start(SUNDREL, {"*"}, output);
+        p->close_input();
+        EXPECT_EQ(p->wait(kToolTime), 0);
+        EXPECT_EQ(p->output(), expected);
+    }
+}
+
 TEST_F(ToolsTest, PelmarkCollectsIntoTheNextCopyAndTheCombinedLog)
 {
     Simulator &adapter = start_adapter(12345, {{"DATA.LOG", pattern(1500, 1)}});
@@ -250,6 +295,56 @@ TEST_F(ToolsTest, PelmarkCollectsIntoTheNextCopyAndTheCombinedLog)
               frames.end());
 }
 
+TEST_F(ToolsTest, PelmarkShowsEachStepWhileTheAdapterIsStillAtIt)
+{
+    // The adapter holds a frame of each step (one whose reply the library
+    // awaits for 15 s, not a probe of the search) until the step's text has
+    // come through the pipe: a text left in the tool's buffer would only
+    // come out with the next prompt.
+    using namespace orvane::sim;
+    const struct {
+        std::function<bool(const Frame &)> starts;
+        std::string shown;
+    } steps[] = {
+        {[](const Frame &f) { return f.dev == JMSG_ADAPTER && f.type == JMSG_TYPE_DIR; },
+         "Connecting to Orvane..."},
+        {[](const Frame &f) { return f.dev == JMSG_MEM && f.op == JMSG_DEV_OPEN; },
+         "Reading file from SD-Card..."},
+        {[](const Frame &f) { return f.dev == JMSG_MEM && f.op == JMSG_DEV_DELETE; },
+         "Appending data to combined log file...Deleting file on SD-Card..."},
+    };
+    const size_t count = std::size(steps);
+    std::mutex mu;
+    std::condition_variable changed;
+    size_t reached = 0, released = 0;
+    start_adapter(12345, {{"DATA.LOG", pattern(300, 6)}}, [&](const LoggedFrame &in) {
+        std::unique_lock lock(mu);
+        if (reached < count && steps[reached].starts(in.frame)) {
+            ++reached;
+            changed.notify_all();
+            changed.wait_for(lock, kToolTime, [&] { return released >= reached; });
+        }
+    });
+    auto p = start(PELMARK, {"DATA.LOG"});
+    p->write("\n");
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(steps[i].shown);
+        {
+            std::unique_lock lock(mu);
+            EXPECT_TRUE(changed.wait_for(lock, kToolTime, [&] { return reached > i; }));
+        }
+        EXPECT_TRUE(p->read_until(steps[i].shown, 5s)) << p->output();
+        {
+            std::lock_guard lock(mu);
+            released = i + 1;
+        }
+        changed.notify_all();
+    }
+    p->write("quit\n");
+    EXPECT_EQ(p->wait(kToolTime), 0);
+    EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), pattern(300, 6));
+}
+
 TEST_F(ToolsTest, PelmarkCollectsFromAdaptersSwappedBetweenCycles)
 {
     Simulator &first = start_adapter(12345, {{"DATA.LOG", pattern(700, 2)}});
@@ -258,14 +353,19 @@ TEST_F(ToolsTest, PelmarkCollectsFromAdaptersSwappedBetweenCycles)
     p->write("\n");
     ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
     first.stop();
-    start_adapter(67890, {{"DATA.LOG", pattern(300, 9)}});
+    Simulator &second = start_adapter(67890, {{"DATA.LOG", pattern(300, 9)}});
+    p->write("\n");
+    ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
+    second.stop();
+    start_adapter(24680, {{"Data.log", pattern(100, 4)}});  // listed as it was written
     p->write("\n");
     ASSERT_TRUE(p->read_until(kPrompt, kToolTime)) << p->output();
     p->write("quit\n");
     EXPECT_EQ(p->wait(kToolTime), 0);
     EXPECT_EQ(file_bytes(work_ / "00012345" / "000000_DATA.LOG"), pattern(700, 2));
     EXPECT_EQ(file_bytes(work_ / "00067890" / "000000_DATA.LOG"), pattern(300, 9));
-    EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), pattern(700, 2) + pattern(300, 9));
+    EXPECT_EQ(file_bytes(work_ / "00024680" / "000000_DATA.LOG"), pattern(100, 4));
+    EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), pattern(700, 2) + pattern(300, 9) + pattern(100, 4));
 }
 
 TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
@@ -280,6 +380,10 @@ TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
         std::string first;  // continues the connect line
         Lines rest;
         size_t copies;  // files left in the serial folder
+        // Enter for the cycle, Enter for an error that waits, then quit.
+        std::string input = "\n\nq";
+        size_t file_limit = 0;                         // of the tool's files, when not 0
+        std::optional<Bytes> combined = std::nullopt;  // the combined log afterwards
     } cases[] = {
         {"only XDATA.LOG: found as a substring, refused by the card", "XDATA.LOG", [] {},
          "Reading file from SD-Card...ERROR: PassThruReadFile(./00012345/000000_DATA.LOG,"
@@ -293,6 +397,18 @@ TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
          appending + "Cannot append ./00012345/000000_DATA.LOG to DATA.LOG: DATA.LOG: No space "
                      "left on device",
          kept, 1},
+        {"combined log past the file-size limit: fails part-way, cut back", "DATA.LOG",
+         [&] { write_file(work_ / "DATA.LOG", pattern(1000, 8)); },
+         appending + "Cannot append ./00012345/000000_DATA.LOG to DATA.LOG: DATA.LOG: File too "
+                     "large",
+         kept, 1, "\n\nq", 1100, pattern(1000, 8)},
+        {"serial folder cannot be made: a dangling link in its place",
+         "DATA.LOG",
+         [&] { fs::create_symlink("nowhere", work_ / "00012345"); },
+         "Reading file from SD-Card...ERROR: Cannot create ./00012345: File exists",
+         {""},
+         0,
+         "\nq"},
         {"no matching file",
          "OTHER.LOG",
          [] {},
@@ -306,8 +422,12 @@ TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
         fs::create_directory(work_);
         c.prepare();
         Simulator &adapter = start_adapter(12345, {{c.card_name, pattern(200, 5)}});
-        // Enter for the cycle, Enter for the error, then quit.
-        const Outcome out = run(PELMARK, {"data.log"}, "\n\nq");
+        auto p = start(PELMARK, {"data.log"});
+        if (c.file_limit != 0)
+            p->limit_file_size(c.file_limit);
+        p->write(c.input);
+        p->close_input();
+        const Outcome out = {p->wait(kToolTime), p->lines()};
         EXPECT_EQ(out.status, 0);
         Lines expected = {"", kPrompt + "Connecting to Orvane..." + c.first};
         expected.insert(expected.end(), c.rest.begin(), c.rest.end());
@@ -319,6 +439,9 @@ TEST_F(ToolsTest, PelmarkKeepsTheCardFileWhenItsDataAreNotKept)
                   static_cast<long>(c.copies));
         if (c.copies == 1) {  // the copy itself is whole
             EXPECT_EQ(file_bytes(folder / "000000_DATA.LOG"), pattern(200, 5));
+        }
+        if (c.combined) {
+            EXPECT_EQ(file_bytes(work_ / "DATA.LOG"), c.combined);
         }
         adapter.stop();
     }
