@@ -358,7 +358,8 @@ bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_r
     // What is buffered goes to the caller at once: waiting for more would
     // hold up a reply that is already complete.  Only an empty port waits,
     // and only for its first bytes.
-    auto deadline = SteadyClock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
+    const auto deadline =
+        SteadyClock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
     for (;;) {
         ssize_t n = read(handle, buffer, std::min(count, kMaxTransfer));
         if (n > 0) {

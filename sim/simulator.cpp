@@ -20,6 +20,12 @@
 #include "sim/sd_directory.h"
 
 namespace orvane::sim {
+namespace {
+
+// How much earlier than due the thread wakes for a byte that ends a chunk.
+constexpr auto kEarlyWake = std::chrono::microseconds(50);
+
+}  // namespace
 
 // Handlers reply through this while the simulator's lock is held.
 class Simulator::ReplyContext : public Context {
@@ -362,6 +368,15 @@ void Simulator::run()
             wake_at = out.wake;
         if (in_due && (!wake_at || *in_due < *wake_at))
             wake_at = in_due;
+        // A timed wait ends some tens of microseconds late, even without
+        // timer slack.  For the byte that completes a frame the thread wakes
+        // that much early and waits out the rest awake.
+        std::optional<Clock::time_point> awake_until;
+        if (wake_at && out.state == OutputQueue::State::Waiting && out.ends_chunk &&
+            *wake_at == out.wake) {
+            awake_until = out.wake;
+            wake_at = out.wake - kEarlyWake;
+        }
         if (wake_at) {
             const auto left = std::max(
                 std::chrono::nanoseconds(0),
@@ -373,6 +388,9 @@ void Simulator::run()
         const int r = ::ppoll(fds, 2, timeout, nullptr);
         if (r < 0)
             continue;  // EINTR
+        if (r == 0 && awake_until)
+            while (Clock::now() < *awake_until) {
+            }
         if (fds[1].revents & POLLIN) {
             uint64_t count;
             [[maybe_unused]] ssize_t n = ::read(wake_fd_, &count, sizeof count);
