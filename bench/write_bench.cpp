@@ -13,75 +13,37 @@
 //   cpu_pct      cpu_ms / wall_ms (target <= 5)
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "bench/bench_sim.h"
 #include "j2534.h"
 #include "passthru/channels.h"
-#include "sim/output_queue.h"
 #include "sim/simulator.h"
 
 namespace {
 
-using orvane::sim::OutputQueue;
 using orvane::sim::Simulator;
 
-constexpr size_t kVersionReplyBytes =
-    orvane::sim::kHeaderSize + 2;  // the simulator's two-byte version
-
 Simulator *sim = nullptr;
-
-using bench::thread_cpu_ms;
-
-size_t link_bytes_received()
-{
-    size_t bytes = 0;
-    for (const auto &f : sim->log().frames())
-        bytes += orvane::sim::kHeaderSize + f.data.size();
-    return bytes;
-}
-
-struct Totals {
-    double link_ms = 0, wall_ms = 0, cpu_ms = 0;
-};
 
 void run_writes(benchmark::State &state, const char *what, uint32_t channel,
                 std::vector<PASSTHRU_MSG> &msgs)
 {
-    Totals t;
+    bench::LinkTotals t;
     for (auto _ : state) {
-        sim->log().clear();
         uint32_t n = static_cast<uint32_t>(msgs.size());
-        const double cpu0 = thread_cpu_ms();
-        const auto t0 = std::chrono::steady_clock::now();
-        const int32_t rc = PassThruWriteMsgs(channel, msgs.data(), &n, 0);
-        const auto t1 = std::chrono::steady_clock::now();
-        const double cpu1 = thread_cpu_ms();
-        if (rc != STATUS_NOERROR || n != msgs.size()) {
+        int32_t rc = STATUS_NOERROR;
+        if (!t.time(state, *sim, [&] {
+                rc = PassThruWriteMsgs(channel, msgs.data(), &n, 0);
+                return rc == STATUS_NOERROR && n == msgs.size();
+            })) {
             state.SkipWithError(("PassThruWriteMsgs returned " + std::to_string(rc)).c_str());
             return;
         }
-        const double wall = std::chrono::duration<double, std::milli>(t1 - t0).count();
-        state.SetIterationTime(wall / 1e3);
-        const size_t bytes = link_bytes_received() + kVersionReplyBytes;
-        t.link_ms +=
-            std::chrono::duration<double, std::milli>(OutputQueue::link_time(bytes)).count();
-        t.wall_ms += wall;
-        t.cpu_ms += cpu1 - cpu0;
     }
-    const double k = static_cast<double>(state.iterations());
-    state.counters["link_ms"] = t.link_ms / k;
-    state.counters["wall_ms"] = t.wall_ms / k;
-    state.counters["rate_pct"] = 100.0 * t.link_ms / t.wall_ms;
-    state.counters["cpu_ms"] = t.cpu_ms / k;
-    state.counters["cpu_pct"] = 100.0 * t.cpu_ms / t.wall_ms;
-    std::printf("%s: link %.1f ms, wall %.1f ms, %.2f%% of the link's byte rate (target >= 97); "
-                "library CPU %.2f ms, %.2f%% of wall (target <= 5)\n",
-                what, t.link_ms / k, t.wall_ms / k, 100.0 * t.link_ms / t.wall_ms, t.cpu_ms / k,
-                100.0 * t.cpu_ms / t.wall_ms);
+    t.report(state, what, 97, 5);
 }
 
 PASSTHRU_MSG message(uint32_t protocol, uint32_t flags, size_t payload)

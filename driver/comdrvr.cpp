@@ -24,7 +24,8 @@ constexpr uint32_t kRxQueueSize = 32768;
 // A whole batch of prepared frames goes out in one write.
 constexpr uint32_t kTxQueueSize = 262144;
 
-// A read returns with what has arrived, or after 1 ms: the library polls.
+// A read returns at once with what is buffered, and waits at most 1 ms
+// when nothing is: the library polls.
 constexpr uint32_t kReadTimeoutMs = 1;
 // A write gives up only after a second in which the port took nothing; a
 // full batch takes seconds at 115200 baud.

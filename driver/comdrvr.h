@@ -58,7 +58,8 @@ TENQ_EXPORT int32_t com_open(int32_t *h_drv, uint32_t port, uint32_t baud, uint3
 /* Discard both directions and close; *h_drv is left as it is. */
 TENQ_EXPORT int32_t com_close(int32_t *h_drv);
 
-/* Read at most `count` bytes, returning within the read time-out. */
+/* Read at most `count` bytes: at once what is buffered; when nothing is,
+ * the first bytes to arrive within the read time-out (1 ms after com_open). */
 TENQ_EXPORT int32_t com_read(int32_t *h_drv, void *p_buffer, uint32_t count,
                              uint32_t *p_bytes_read);
 

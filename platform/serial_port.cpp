@@ -353,38 +353,32 @@ bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_r
     OpenPort port;
     if (!find_port(handle, &port))
         return false;
-    auto *out = static_cast<uint8_t *>(buffer);
-    auto deadline = SteadyClock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
-    uint32_t got = 0;
-    while (got < count) {
-        ssize_t n = read(handle, out + got, std::min(count - got, kMaxTransfer));
+    if (count == 0)
+        return true;
+    // What is buffered goes to the caller at once: waiting for more would
+    // hold up a reply that is already complete.  Only an empty port waits,
+    // and only for its first bytes.
+    const auto deadline =
+        SteadyClock::now() + std::chrono::milliseconds(port.timeouts.read_total_ms);
+    for (;;) {
+        ssize_t n = read(handle, buffer, std::min(count, kMaxTransfer));
         if (n > 0) {
-            got += uint32_t(n);
-            continue;
+            *bytes_read = uint32_t(n);
+            return true;
         }
-        if (n == 0) {
-            *bytes_read = got;
+        if (n == 0)
             return fail(EIO);  // hung up
-        }
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN) {
-            *bytes_read = got;
+        if (errno != EAGAIN)
             return fail(errno);
-        }
         int left = ms_until(deadline);
         if (left == 0)
-            break;
+            return true;
         int r = wait_for(handle, POLLIN, left);
-        if (r < 0) {
-            *bytes_read = got;
-            return false;
-        }
-        if (r == 0)
-            break;
+        if (r <= 0)
+            return r == 0;
     }
-    *bytes_read = got;
-    return true;
 }
 
 bool serial_wait_readable(int32_t handle, uint32_t timeout_ms)

@@ -87,9 +87,9 @@ struct PortState {
 };
 
 struct SerialTimeouts {
-    // A read returns when all bytes asked for have arrived or after this many
-    // milliseconds with what has arrived; 0 returns at once with what is
-    // buffered.
+    // A read returns at once with what is buffered; only when nothing is
+    // does it wait, at most this many milliseconds, and return with the
+    // first bytes to arrive.  0 returns at once, possibly with nothing.
     uint32_t read_total_ms = 0;
     // A write gives up after this many milliseconds in which the port took
     // no byte, and reports the bytes it did write.  A limit on the whole
@@ -127,8 +127,8 @@ bool serial_purge(int32_t handle);
 
 bool serial_set_timeouts(int32_t handle, const SerialTimeouts &timeouts);
 
-// Read at most `count` bytes within the read time-out.  A port that has
-// gone (hang-up, unplugged adapter) fails with EIO.
+// Read at most `count` bytes; see SerialTimeouts::read_total_ms.  A port
+// that has gone (hang-up, unplugged adapter) fails with EIO.
 bool serial_read(int32_t handle, void *buffer, uint32_t count, uint32_t *bytes_read);
 
 // Wait until bytes can be read, at most `timeout_ms`; returns at once when

@@ -41,7 +41,7 @@ OutputQueue::Result OutputQueue::flush(TimePoint now, const Writer &write)
             start = std::max(line_free_, c.due);
             const TimePoint first_done = start + link_time(1);
             if (now < first_done)
-                return {State::Waiting, first_done};
+                return {State::Waiting, first_done, c.sent + 1 == c.bytes.size()};
             const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - start);
             if (elapsed < std::chrono::seconds(1)) {
                 uint64_t done = static_cast<uint64_t>(elapsed.count()) * kLinkBaud /

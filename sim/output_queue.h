@@ -50,6 +50,9 @@ class OutputQueue {
     struct Result {
         State state;
         TimePoint wake;
+        // Paced: the byte due at `wake` is the last of its chunk, which
+        // completes a frame for the reader; every moment it is late counts.
+        bool ends_chunk = false;
     };
 
     // Queues `bytes` to leave no earlier than `due`, behind everything

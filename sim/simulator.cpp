@@ -11,6 +11,7 @@
 #include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -19,18 +20,27 @@
 #include "sim/sd_directory.h"
 
 namespace orvane::sim {
+namespace {
+
+// How much earlier than due the thread wakes for a byte that ends a chunk.
+constexpr auto kEarlyWake = std::chrono::microseconds(50);
+
+}  // namespace
 
 // Handlers reply through this while the simulator's lock is held.
 class Simulator::ReplyContext : public Context {
   public:
-    explicit ReplyContext(Simulator &sim) : sim_(sim) {}
+    // `arrived`: when the frame answered had crossed the line.
+    ReplyContext(Simulator &sim, Clock::time_point arrived) : sim_(sim), arrived_(arrived) {}
 
     void reply(Frame frame) override
     {
         if (sim_.silent_)
             return;
-        // A late answer carries the time it leaves, as the adapter would stamp it.
-        const auto due = Clock::now() + sim_.reply_delay_;
+        // The adapter answers once the request is in, however late this
+        // thread woke to handle it.  A late answer carries the time it
+        // leaves, as the adapter would stamp it.
+        const auto due = arrived_ + sim_.reply_delay_;
         frame.set_timestamp_be(sim_.ticks_at(due));
         if (sim_.options_.on_reply)
             sim_.options_.on_reply(frame);
@@ -41,6 +51,7 @@ class Simulator::ReplyContext : public Context {
 
   private:
     Simulator &sim_;
+    Clock::time_point arrived_;
 };
 
 Simulator::Simulator(Options options) : options_(std::move(options)), start_(Clock::now())
@@ -253,15 +264,15 @@ size_t Simulator::partial_bytes() const
     return cutter_.pending();
 }
 
-void Simulator::handle(const Frame &frame, uint32_t ticks)
+void Simulator::handle(const Frame &frame, Clock::time_point arrived)
 {
-    LoggedFrame entry{frame, ticks};
+    LoggedFrame entry{frame, ticks_at(arrived)};
     if (options_.on_received)
         options_.on_received(entry);
     {
         std::lock_guard lock(mu_);
         if (const Handler *h = handlers_.find(frame)) {
-            ReplyContext ctx(*this);
+            ReplyContext ctx(*this, arrived);
             try {
                 (*h)(frame, ctx);
             } catch (const std::exception &e) {
@@ -293,10 +304,10 @@ void Simulator::read_master()
         std::lock_guard lock(mu_);
         arrived = in_.arrive(std::span<const uint8_t>(buf, static_cast<size_t>(n)), now);
     }
-    receive(arrived, ticks_at(now));
+    receive(arrived, now);
 }
 
-void Simulator::receive(std::span<const uint8_t> bytes, uint32_t ticks)
+void Simulator::receive(std::span<const uint8_t> bytes, Clock::time_point arrived)
 {
     if (bytes.empty())
         return;
@@ -308,11 +319,14 @@ void Simulator::receive(std::span<const uint8_t> bytes, uint32_t ticks)
             frames.push_back(std::move(*f));
     }
     for (const auto &f : frames)
-        handle(f, ticks);
+        handle(f, arrived);
 }
 
 void Simulator::run()
 {
+    // The paced line writes a byte every 87 us; the kernel's default timer
+    // slack of 50 us would make each one late by up to that much.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
     const int master = port_->master_fd();
     const OutputQueue::Writer writer = [master](const uint8_t *p, size_t len) -> ssize_t {
         for (;;) {
@@ -354,6 +368,15 @@ void Simulator::run()
             wake_at = out.wake;
         if (in_due && (!wake_at || *in_due < *wake_at))
             wake_at = in_due;
+        // A timed wait ends some tens of microseconds late, even without
+        // timer slack.  For the byte that completes a frame the thread wakes
+        // that much early and waits out the rest awake.
+        std::optional<Clock::time_point> awake_until;
+        if (wake_at && out.state == OutputQueue::State::Waiting && out.ends_chunk &&
+            *wake_at == out.wake) {
+            awake_until = out.wake;
+            wake_at = out.wake - kEarlyWake;
+        }
         if (wake_at) {
             const auto left = std::max(
                 std::chrono::nanoseconds(0),
@@ -365,6 +388,9 @@ void Simulator::run()
         const int r = ::ppoll(fds, 2, timeout, nullptr);
         if (r < 0)
             continue;  // EINTR
+        if (r == 0 && awake_until)
+            while (Clock::now() < *awake_until) {
+            }
         if (fds[1].revents & POLLIN) {
             uint64_t count;
             [[maybe_unused]] ssize_t n = ::read(wake_fd_, &count, sizeof count);
@@ -375,7 +401,7 @@ void Simulator::run()
                 std::lock_guard lock(mu_);
                 arrived = in_.release(Clock::now());
             }
-            receive(arrived, ticks_at(*in_due));
+            receive(arrived, *in_due);
         }
         if (fds[0].revents & POLLIN)
             read_master();

@@ -177,8 +177,9 @@ class Simulator {
     void wake();
     void run();
     void read_master();
-    void receive(std::span<const uint8_t> bytes, uint32_t ticks);
-    void handle(const Frame &frame, uint32_t ticks);
+    // Frames whose last byte had crossed the line at `arrived`.
+    void receive(std::span<const uint8_t> bytes, Clock::time_point arrived);
+    void handle(const Frame &frame, Clock::time_point arrived);
     void queue_locked(std::vector<uint8_t> bytes, Clock::time_point due);
 
     Options options_;

@@ -240,6 +240,49 @@ TEST_F(ComPortTest, BytesPassUnchangedBothWays)
     EXPECT_EQ(com_close(&h), 0);
 }
 
+TEST_F(ComPortTest, ReadReturnsWhatIsBufferedAndWaitsOnlyWhenNothingIs)
+{
+    struct Case {
+        const char *what;
+        uint32_t timeout_ms;
+        Bytes buffered;  // waiting before the read
+        Bytes later;     // sent 100 ms into the read
+        long min_ms, max_ms;
+    };
+    const Case cases[] = {
+        {"buffered bytes come at once", 500, {1, 2, 3}, {}, 0, 250},
+        {"the first bytes to arrive end the wait", 500, {}, {4, 5}, 90, 350},
+        {"nothing waits out the time-out", 500, {}, {}, 450, 5000},
+        {"time-out 0 returns at once", 0, {}, {}, 0, 250},
+    };
+    int32_t h = -1;
+    ASSERT_NO_FATAL_FAILURE(open_port(&h));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(com_set_timeout(&h, c.timeout_ms), 0);
+        adapter_sends(c.buffered);
+        std::thread sender;
+        if (!c.later.empty())
+            sender = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                EXPECT_EQ(write(master_, c.later.data(), c.later.size()), ssize_t(c.later.size()));
+            });
+        uint8_t buf[256];
+        uint32_t n = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(com_read(&h, buf, sizeof buf, &n), 0);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - t0)
+                            .count();
+        if (sender.joinable())
+            sender.join();
+        EXPECT_EQ(Bytes(buf, buf + n), c.buffered.empty() ? c.later : c.buffered);
+        EXPECT_GE(ms, c.min_ms);
+        EXPECT_LE(ms, c.max_ms);
+    }
+    EXPECT_EQ(com_close(&h), 0);
+}
+
 TEST_F(ComPortTest, SettingsReadBackAsSet)
 {
     struct Case {

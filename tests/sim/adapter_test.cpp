@@ -268,6 +268,22 @@ TEST_F(SimulatedAdapter, SplitAndPacedOutputDeliversWholeFramesVerbatim)
     EXPECT_EQ(reply->data, kDefaultVersion);
 }
 
+TEST_F(SimulatedAdapter, PacedAnswerLeavesWhenTheRequestHasArrived)
+{
+    Simulator &sim = start_sim();
+    SlavePort port(sim.port_path());
+    ASSERT_TRUE(port.is_open());
+    sim.set_pacing(true);
+    // However late the simulator's thread wakes once the request's last byte
+    // is in, the answer starts on the line then, and is stamped so.
+    for (int round = 0; round < 5; ++round) {
+        port.write(kVersionQuery);
+        const auto reply = port.read_frame();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->timestamp_be(), sim.log().entries().back().ticks);
+    }
+}
+
 TEST_F(SimulatedAdapter, KeepsAnsweringWhenThePortIsClosedAndReopened)
 {
     Simulator &sim = start_sim(5);

@@ -130,6 +130,25 @@ TEST(OutputQueue, PacingReleasesBytesAtTheLinkRate)
     EXPECT_EQ(term.writes, std::vector<size_t>(5, 1));
 }
 
+TEST(OutputQueue, PacedWaitSaysWhenItsByteEndsAChunk)
+{
+    const TimePoint t0{10s};
+    OutputQueue q;
+    FakeTerminal term;
+    q.set_pacing(true);
+    q.push(bytes(3, 0), t0);
+    q.push(bytes(1, 9), t0);
+    // Waits for bytes 1 to 4: only the third and the fourth end a chunk.
+    std::vector<bool> ends;
+    for (size_t sent = 0; sent < 4; ++sent) {
+        const auto r = q.flush(t0 + OutputQueue::link_time(sent), term.writer());
+        EXPECT_EQ(r.state, OutputQueue::State::Waiting);
+        EXPECT_EQ(r.wake, t0 + OutputQueue::link_time(1) * (sent + 1));
+        ends.push_back(r.ends_chunk);
+    }
+    EXPECT_EQ(ends, (std::vector<bool>{false, false, true, true}));
+}
+
 TEST(OutputQueue, BoundDropsWholeChunksAndAFailedWriterDiscards)
 {
     OutputQueue q;
