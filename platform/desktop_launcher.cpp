@@ -3,6 +3,7 @@
 #include "platform/desktop_launcher.h"
 
 #include "platform/file_replace.h"
+#include "platform/plain_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,25 +61,6 @@ std::string environment(const char *name)
     return value != nullptr ? value : "";
 }
 
-// A file that a user may have replaced by a FIFO or a device: read only
-// when it is a plain file, and only as much as a settings file holds.
-std::string read_settings_file(const std::string &path)
-{
-    constexpr size_t kMaxSettings = 65536;
-    std::string text;
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        text.resize(kMaxSettings);
-        ssize_t n = read(fd, text.data(), text.size());
-        text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    }
-    close(fd);
-    return text;
-}
-
 // The desktop that the user's desktop named in user-dirs.dirs: the last
 // XDG_DESKTOP_DIR line, whose value is "$HOME/..." or an absolute path in
 // double quotes with backslash escapes.  Empty when there is none.
@@ -87,8 +69,13 @@ std::string desktop_from_user_dirs(const std::string &home)
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() && home.empty())
         return {};
-    std::string text =
-        read_settings_file((config.empty() ? home + "/.config" : config) + "/user-dirs.dirs");
+    // A settings file holds far less; a FIFO or a device in its place reads
+    // as no file.
+    constexpr size_t kMaxSettings = 65536;
+    std::string text;
+    if (read_plain_file((config.empty() ? home + "/.config" : config) + "/user-dirs.dirs",
+                        kMaxSettings, text) != 0)
+        text.clear();
     constexpr std::string_view kKey = "XDG_DESKTOP_DIR=\"", kHome = "$HOME";
     std::string desktop;
     for (size_t at = 0; at < text.size();) {

@@ -14,6 +14,7 @@
 
 #include "platform/file_replace.h"
 #include "platform/paths.h"
+#include "platform/plain_file.h"
 #include "platform/registry_values.h"
 
 #include <dirent.h>
@@ -202,41 +203,18 @@ int32_t open_key(HKEY parent, const char *sub_key, bool create, uint32_t access,
     return ERROR_SUCCESS;
 }
 
-// Only a plain file of at most kMaxValuesFile bytes holds values: a FIFO, a
-// device or a file that never ends reads as a key that cannot be read.
-int32_t read_bounded(int fd, std::string &content)
-{
-    struct stat info {};
-    if (fstat(fd, &info) != 0)
-        return from_errno(errno);
-    if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) > kMaxValuesFile)
-        return ERROR_ACCESS_DENIED;
-    content.reserve(static_cast<size_t>(info.st_size));
-    char buf[4096];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0) {
-            content.append(buf, static_cast<size_t>(n));
-            if (content.size() > kMaxValuesFile)  // grew since the fstat
-                return ERROR_ACCESS_DENIED;
-        } else if (n == 0) {
-            return ERROR_SUCCESS;
-        } else if (errno != EINTR) {
-            return from_errno(errno);
-        }
-    }
-}
-
 int32_t read_values(const std::vector<std::string> &path, std::vector<RegLine> &lines)
 {
-    std::string file = key_dir(path) + '/' + kValuesFile;
-    // Not blocking, so that a FIFO in the file's place cannot hang the open.
-    FileDescriptor values{open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-    if (values.fd < 0)
-        return errno == ENOENT ? ERROR_SUCCESS : from_errno(errno);  // a key without values
+    // Only a plain file of at most kMaxValuesFile bytes holds values: a FIFO,
+    // a device or a file that never ends reads as a key that cannot be read.
     std::string content;
-    if (int32_t status = read_bounded(values.fd, content))
-        return status;
+    int err = read_plain_file(key_dir(path) + '/' + kValuesFile, kMaxValuesFile, content);
+    if (err == ENOENT)
+        return ERROR_SUCCESS;  // a key without values
+    if (err == EINVAL || err == EFBIG)
+        return ERROR_ACCESS_DENIED;
+    if (err != 0)
+        return from_errno(err);
     lines = parse_values_file(content);
     return ERROR_SUCCESS;
 }
